@@ -1,0 +1,82 @@
+#include "link/port_names.h"
+
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+namespace ordalia {
+namespace {
+
+std::string trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+// The port number a mapping line names ("COM 3=..." or "COM3=..."), or 0.
+int lineNumber(const std::string& line, std::string* device) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos)
+        return 0;
+    std::string key = trimmed(std::string_view(line).substr(0, equals));
+    if (key.size() < 4 || (key.compare(0, 3, "COM") != 0 && key.compare(0, 3, "com") != 0))
+        return 0;
+    const std::string digits = trimmed(std::string_view(key).substr(3));
+    if (digits.empty() || digits.size() > 3 ||
+        digits.find_first_not_of("0123456789") != digits.npos)
+        return 0;
+    if (device)
+        *device = trimmed(std::string_view(line).substr(equals + 1));
+    return std::stoi(digits);
+}
+
+} // namespace
+
+std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappingFile) {
+    std::ifstream in(mappingFile);
+    std::string line;
+    std::string found;
+    while (std::getline(in, line)) {
+        const std::string text = trimmed(line);
+        if (text.empty() || text[0] == '#')
+            continue;
+        std::string device;
+        if (lineNumber(text, &device) == portNumber && !device.empty())
+            found = device; // the last line for an entry wins
+    }
+    return found;
+}
+
+PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder) {
+    std::string mapped = mappedPortDevice(portNumber, programFolder / "ports");
+    if (!mapped.empty())
+        return {mapped, true};
+    return {defaultPortDevice(portNumber), false};
+}
+
+bool setMappedPortDevice(int portNumber, const std::string& device,
+                         const std::filesystem::path& mappingFile) {
+    std::vector<std::string> lines;
+    {
+        std::ifstream in(mappingFile);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            const std::string text = trimmed(line);
+            if (!text.empty() && text[0] != '#' && lineNumber(text, nullptr) == portNumber)
+                continue;
+            lines.push_back(line);
+        }
+    }
+    lines.push_back("COM " + std::to_string(portNumber) + "=" + device);
+    std::ofstream out(mappingFile, std::ios::trunc);
+    for (const auto& line : lines)
+        out << line << '\n';
+    return static_cast<bool>(out);
+}
+
+} // namespace ordalia

@@ -1,0 +1,170 @@
+#include "link/printer_link.h"
+
+#include "common/clock.h"
+#include "common/ui.h"
+#include "link/parallel_port.h"
+#include "link/port_names.h"
+
+#include <algorithm>
+
+namespace ordalia {
+
+PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
+    : m_services(services), m_choice(std::move(choice)) {
+    if (m_choice.portIndex > 0)
+        m_device = resolvePortName(m_choice.portIndex, m_services.programFolder).device;
+}
+
+PrinterLink::~PrinterLink() {
+    // Whatever way an operation leaves, the port does not stay open.
+    if (m_services.serial.isOpen())
+        m_services.serial.close();
+    m_services.parallel.release();
+}
+
+std::string PrinterLink::portDescription() const {
+    if (m_choice.portIndex <= 0)
+        return "the port list entry";
+    return "COM " + std::to_string(m_choice.portIndex) + " (" + m_device + ")";
+}
+
+void PrinterLink::fail(PortErrorKind kind, const std::string& what) {
+    throw LinkError(kind, what);
+}
+
+void PrinterLink::OpenSerialPort() {
+    if (m_choice.portIndex < 0)
+        fail(PortErrorKind::NoSuchPort,
+             "The text in the port list is none of its entries, so no port can be opened. "
+             "Please choose COM 1 to COM 8 from the list.");
+    std::string why;
+    const auto settings = parseSerialSettings(m_choice.settings, &why);
+    if (!settings)
+        fail(PortErrorKind::BadSettings, why);
+    m_settings = *settings;
+    if (m_services.serial.isOpen())
+        m_services.serial.close();
+    if (auto error = m_services.serial.open(m_device, m_settings))
+        fail(error->kind, "Cannot open " + portDescription() + ": " + error->message);
+}
+
+void PrinterLink::CloseSerialPort() {
+    if (m_services.serial.isOpen())
+        m_services.serial.close();
+}
+
+void PrinterLink::SendSerialByte(std::uint8_t b) {
+    SendSerialBlock(std::span<const std::uint8_t>(&b, 1));
+}
+
+void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
+    if (!m_services.serial.isOpen())
+        fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
+    if (auto error = m_services.serial.write(bytes))
+        fail(error->kind, "Sending to " + portDescription() + " failed: " + error->message);
+    drainOutput(bytes.size());
+}
+
+void PrinterLink::drainOutput(std::size_t bytesWritten) {
+    const std::uint64_t bits = static_cast<std::uint64_t>(m_settings.bitsPerByte());
+    const std::uint64_t baud = std::max<std::uint32_t>(m_settings.baud, 1);
+    const std::uint64_t lineMs = bytesWritten * bits * 1000 / baud;
+    // Three times the line time plus two seconds covers a driver that holds a
+    // few bytes back and a UART FIFO; a port that takes longer has stopped
+    // sending (flow control held off, cable pulled) and is reported.
+    const std::uint64_t limitMs = 2000 + 3 * lineMs;
+
+    Clock& clock = m_services.clock;
+    const std::uint32_t start = clock.tickMs();
+    for (;;) {
+        const int waiting = m_services.serial.outputQueueCount();
+        if (waiting < 0)
+            fail(PortErrorKind::Disconnected,
+                 "The port " + portDescription() + " stopped answering while sending.");
+        if (waiting == 0)
+            return;
+        if (elapsedMs(start, clock.tickMs()) > limitMs)
+            fail(PortErrorKind::Timeout,
+                 "The port " + portDescription() + " did not send " + std::to_string(waiting) +
+                     " waiting bytes within " + std::to_string(limitMs) +
+                     " ms. Is the printer on line and the cable connected?");
+        // Sleep about as long as the waiting bytes take on the line, so the
+        // loop neither spins a core nor falls behind the line rate.
+        const std::uint64_t lineUs = static_cast<std::uint64_t>(waiting) * bits * 1000000 / baud;
+        clock.sleepMicros(static_cast<std::uint32_t>(std::clamp<std::uint64_t>(lineUs, 20, 1000)));
+    }
+}
+
+void PrinterLink::SendParallelByte(std::uint8_t b) {
+    if (m_choice.parallelIndex != 0 && m_choice.parallelIndex != 1)
+        return;
+    const std::uint16_t base = kLptBase[m_choice.parallelIndex];
+    const std::string name = "LPT" + std::to_string(m_choice.parallelIndex + 1);
+    ParallelPort& port = m_services.parallel;
+    Clock& clock = m_services.clock;
+
+    const std::uint32_t start = clock.tickMs();
+    for (;;) {
+        const auto status = port.read(base + 1);
+        if (!status)
+            fail(PortErrorKind::NoSuchPort, "Cannot reach " + name + ": " + port.lastError());
+        if ((*status & kParallelReadyMask) == kParallelReadyMask)
+            break;
+        if (elapsedMs(start, clock.tickMs()) > kParallelReadyLimitMs)
+            fail(PortErrorKind::Timeout, "The printer on " + name + " has not been ready for " +
+                                             std::to_string(kParallelReadyLimitMs / 1000) +
+                                             " s. Is it on line and does it have paper?");
+        clock.sleepMicros(50);
+    }
+    if (!port.write(base, b) || !port.write(base + 2, kStrobeOn) ||
+        !port.write(base + 2, kStrobeOff))
+        fail(PortErrorKind::Io, "Writing to " + name + " failed: " + port.lastError());
+}
+
+std::uint8_t PrinterLink::RS_ACK() {
+    Clock& clock = m_services.clock;
+    const std::uint32_t start = clock.tickMs();
+    int waiting = 0;
+    do {
+        clock.sleepMs(1);
+        waiting = inputQueueCount();
+    } while (waiting == 0 && elapsedMs(start, clock.tickMs()) <= kReplyWaitMs);
+
+    // Counted again: a reply that arrived just after the last poll still counts.
+    if (inputQueueCount() == 0)
+        return kReplyNone;
+    const auto reply = m_services.serial.readAll();
+    if (reply.empty())
+        return kReplyNone;
+    return reply.front() == kAckByte ? kReplyAccepted : kReplyRefused;
+}
+
+void PrinterLink::DelayMs(std::int32_t ms) {
+    Clock& clock = m_services.clock;
+    std::uint32_t start = clock.tickMs();
+    for (;;) {
+        m_services.events.processEvents();
+        const std::uint32_t now = clock.tickMs();
+        if (now < start)
+            start = now;
+        if (static_cast<std::int64_t>(now - start) >= ms)
+            return;
+        // One millisecond between passes keeps the window alive without
+        // spinning a core for the whole wait.
+        clock.sleepMs(1);
+    }
+}
+
+int PrinterLink::inputQueueCount() {
+    const int waiting = m_services.serial.inputQueueCount();
+    if (waiting < 0)
+        fail(PortErrorKind::Disconnected,
+             "The port " + portDescription() + " stopped answering while waiting for the printer.");
+    return waiting;
+}
+
+void PrinterLink::discardInput() {
+    (void)m_services.serial.readAll();
+}
+
+} // namespace ordalia

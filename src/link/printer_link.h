@@ -1,0 +1,99 @@
+#pragma once
+
+#include "link/serial_port.h"
+#include "link/services.h"
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace ordalia {
+
+// The interface strip as an operation sees it when it starts.
+struct LinkChoice {
+    int portIndex = 1;                     // SPort's selected index: 0 blank, -1 typed text
+    std::string settings = "115200,n,8,1"; // Sbaud's text
+    bool serialSelected = true;            // PortSelect_Serial is set
+    int parallelIndex = 0;                 // 0 LPT1, 1 LPT2
+};
+
+// A port that could not be opened, stopped taking bytes or went away. The
+// operation that catches it closes the port and shows what() to the user.
+class LinkError : public std::runtime_error {
+public:
+    LinkError(PortErrorKind kind, const std::string& message)
+        : std::runtime_error(message), m_kind(kind) {}
+    PortErrorKind kind() const { return m_kind; }
+
+private:
+    PortErrorKind m_kind;
+};
+
+// Reply outcomes of RS_ACK.
+inline constexpr std::uint8_t kReplyNone = 0;     // nothing within 10,000 ms
+inline constexpr std::uint8_t kReplyRefused = 1;  // first byte not 0xAA
+inline constexpr std::uint8_t kReplyAccepted = 2; // first byte 0xAA
+inline constexpr std::uint8_t kAckByte = 0xAA;
+inline constexpr std::uint32_t kReplyWaitMs = 10000;
+
+// Parallel port registers and handshake.
+inline constexpr std::uint16_t kLptBase[2] = {0x378, 0x278};
+inline constexpr std::uint8_t kParallelReadyMask = 0x80;
+inline constexpr std::uint8_t kStrobeOn = 9;
+inline constexpr std::uint8_t kStrobeOff = 8;
+// The spec-less ready wait gets a limit: a printer that is off line or out of
+// paper for this long is reported instead of waited for forever.
+inline constexpr std::uint32_t kParallelReadyLimitMs = 10000;
+
+// The one path by which bytes reach the printer and replies come back.
+// Byte-at-a-time sends wait until the port's output queue is empty, so the
+// printer never receives faster than the line empties.
+class PrinterLink {
+public:
+    PrinterLink(const Services& services, LinkChoice choice);
+    ~PrinterLink();
+    PrinterLink(const PrinterLink&) = delete;
+    PrinterLink& operator=(const PrinterLink&) = delete;
+
+    bool SerialLinkSelected() const { return m_choice.serialSelected; }
+    bool IsSerialPortChosen() const { return m_choice.portIndex != 0; }
+
+    // Opens the chosen port with the chosen settings. Throws LinkError with a
+    // message naming the entry, the device and the reason.
+    void OpenSerialPort();
+    void CloseSerialPort();
+
+    // Write, then wait until the output queue is empty. The wait is limited to
+    // a few times the line time of the bytes; past it LinkError is thrown.
+    void SendSerialByte(std::uint8_t b);
+    void SendSerialBlock(std::span<const std::uint8_t> bytes);
+    // Waits for the printer's ready bit, writes the byte and strobes. An index
+    // other than 0 or 1 writes nothing.
+    void SendParallelByte(std::uint8_t b);
+
+    // Waits up to 10,000 ms for a reply, then consumes everything waiting.
+    std::uint8_t RS_ACK();
+    // Waits `ms` milliseconds while the window processes its events.
+    void DelayMs(std::int32_t ms);
+
+    // Input-queue access for exchanges that wait on their own terms.
+    int inputQueueCount();
+    void discardInput();
+
+    // "COM 3 (/dev/ttyUSB0)": the entry and the device it means.
+    std::string portDescription() const;
+    const LinkChoice& choice() const { return m_choice; }
+    const Services& services() const { return m_services; }
+
+private:
+    void drainOutput(std::size_t bytesWritten);
+    [[noreturn]] void fail(PortErrorKind kind, const std::string& what);
+
+    Services m_services;
+    LinkChoice m_choice;
+    SerialSettings m_settings;
+    std::string m_device;
+};
+
+} // namespace ordalia

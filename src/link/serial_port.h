@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ordalia {
+
+// Line settings parsed from the settings string ("115200,n,8,1").
+struct SerialSettings {
+    std::uint32_t baud = 115200;
+    char parity = 'n'; // n none, e even, o odd, m mark, s space
+    int dataBits = 8;  // 5 to 8
+    int stopBits = 1;  // 1 or 2
+
+    // Bits on the line for one byte: start, data, parity, stop.
+    int bitsPerByte() const { return 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits; }
+};
+
+// Parses "speed,parity,data,stop". Blanks around the fields are allowed;
+// anything else that does not fit gives nothing and `error` says why.
+std::optional<SerialSettings> parseSerialSettings(std::string_view text, std::string* error);
+
+// The closed set of ways a port can fail, each with a message for the user.
+enum class PortErrorKind {
+    NoSuchPort,
+    AccessDenied,
+    InUse,
+    BadSettings,
+    Io,
+    Timeout,
+    Disconnected
+};
+
+struct PortError {
+    PortErrorKind kind = PortErrorKind::Io;
+    std::string message;
+};
+
+// One serial port. Raw 8-bit transfer in both directions, no flow control, no
+// translation. Every call but open() requires an open port.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Opens `device` (a path such as /dev/ttyUSB0, or COM3 on Windows) with
+    // the given line settings and discards anything waiting in either queue.
+    virtual std::optional<PortError> open(const std::string& device,
+                                          const SerialSettings& settings) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Hands the bytes to the driver; returns once all of them are queued.
+    virtual std::optional<PortError> write(std::span<const std::uint8_t> bytes) = 0;
+    // Bytes written but not yet sent (TIOCOUTQ). Negative on error.
+    virtual int outputQueueCount() = 0;
+    // Bytes received and not yet read (FIONREAD). Negative on error.
+    virtual int inputQueueCount() = 0;
+    // Reads and returns everything waiting in the input queue.
+    virtual std::vector<std::uint8_t> readAll() = 0;
+};
+
+} // namespace ordalia
