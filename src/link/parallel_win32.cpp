@@ -45,8 +45,11 @@ private:
             m_error = "inpout32.dll is not installed beside the program";
             return false;
         }
-        m_inp = reinterpret_cast<InpFn>(GetProcAddress(m_library, "Inp32"));
-        m_out = reinterpret_cast<OutFn>(GetProcAddress(m_library, "Out32"));
+        // Through void* first: FARPROC has no parameters, so a direct cast warns.
+        m_inp =
+            reinterpret_cast<InpFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "Inp32")));
+        m_out =
+            reinterpret_cast<OutFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "Out32")));
         if (!m_inp || !m_out) {
             m_error = "inpout32.dll has no Inp32/Out32";
             return false;
