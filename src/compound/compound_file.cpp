@@ -1,0 +1,25 @@
+#include "compound/compound_file.h"
+
+#include "common/files.h"
+#include "common/ui.h"
+
+namespace ordalia {
+
+CompoundFileChoice openCompoundFile(const Services& services, CompoundState& state) {
+    FileDialogRequest request;
+    request.dialog = FileDialogId::CommonDialog1;
+    request.filter = std::string(kCompoundFileFilter);
+    request.initialFolder = programFile(services.programFolder, kCodepageTableFolder);
+    const auto picked = services.dialogs.openFile(request);
+    if (!picked || picked->fullPath.empty())
+        return {};
+    if (!services.dialogs.confirm(kLoadFileQuestion, kLoadFileTitle))
+        return {};
+
+    state.com_FilePath = picked->fullPath;
+    state.com_FileTitle =
+        picked->name.empty() ? picked->fullPath.filename().string() : picked->name;
+    return {Outcome::Done, picked->fullPath.string()};
+}
+
+} // namespace ordalia

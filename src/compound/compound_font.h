@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ordalia {
+
+// The four double-byte fonts the printer takes. A compound font file is raw
+// font data without a header; it is recognised by its file name alone, letter
+// case included.
+struct CompoundFont {
+    std::string_view fileName; // without folder
+    std::string_view language; // and its character set
+    std::uint8_t languageCode; // the positions of EPPROM_Compound: 0 DISABLE, 1 to 4
+    std::uint32_t dataLength;  // S: the file's positions 0 to S are sent
+};
+
+inline constexpr std::array<CompoundFont, 4> kCompoundFontTable = {{
+    {"ex_SimplifiedChinese.code", "Simplified Chinese (GB2312)", 1, 600048},
+    {"ex_TraditionalChinese.code", "Traditional Chinese (Big5)", 2, 1006056},
+    {"ex_JISx0208.code", "Japanese (JIS X 0208)", 3, 562032},
+    {"ex_Korean.code", "Korean", 4, 622656},
+}};
+
+// What a name outside the table gets: language code 0 and S = 0, one block.
+inline constexpr CompoundFont kUnknownCompoundFont = {"", "", 0, 0};
+
+// The row whose file name equals `fileTitle` exactly, else kUnknownCompoundFont.
+CompoundFont lookupCompoundFont(std::string_view fileTitle);
+
+inline constexpr std::size_t kCompoundBlockSize = 256;
+inline constexpr std::size_t kCompoundGroupSize = 16;
+
+// Blocks in the stream: every block whose first position is at most S.
+constexpr std::uint32_t compoundBlockCount(std::uint32_t dataLength) {
+    return dataLength / kCompoundBlockSize + 1;
+}
+
+// CompoundImage: the font file's positions 0 to S, zero everywhere else. It is
+// large enough for the last block of the longest font (positions up to
+// 1,006,079).
+inline constexpr std::size_t kCompoundImageSize = 1100001;
+using CompoundImage = std::vector<std::uint8_t>;
+
+// The printer's compound font loader takes each 16-byte group of a block in
+// its own byte order, and this table is that order as this program defines it:
+// output byte j of a group is input byte CompoundShuffleOrder[j] of the same
+// group. A font file keeps a 16-dot glyph strip as its left-hand 8-dot bytes
+// (group bytes 0 to 7) followed by its right-hand ones (8 to 15); the loader
+// wants the strip row by row, each 16-dot row as a word stored low byte first
+// (the right-hand 8 dots, then the left-hand 8), the same row order the code
+// page image uses for Font A. Interleaving the two halves right-hand first
+// gives 8, 0, 9, 1, ... It is fixed: a changed table would give the printer a
+// scrambled font, so it is never computed or configured.
+inline constexpr std::array<std::uint8_t, kCompoundGroupSize> CompoundShuffleOrder = {
+    8, 0, 9, 1, 10, 2, 11, 3, 12, 4, 13, 5, 14, 6, 15, 7};
+
+using CompoundBlock = std::array<std::uint8_t, kCompoundBlockSize>;
+
+// Rearranges one block group by group through CompoundShuffleOrder; the
+// groups keep their places.
+CompoundBlock ShuffleCompoundBlock(std::span<const std::uint8_t, kCompoundBlockSize> block);
+
+// Block k of the stream: CompoundImage positions 256k to 256k + 255, shuffled.
+// `image` must hold kCompoundImageSize bytes and k must be below the block
+// count of a table row.
+CompoundBlock compoundStreamBlock(const CompoundImage& image, std::uint32_t k);
+
+// The result of the compound load at the start of a download.
+struct CompoundLoad {
+    bool loaded = false;
+    std::string error; // names the file when it could not be read
+    CompoundFont font = kUnknownCompoundFont;
+};
+
+// The compound load: looks the file title up, zeroes `image` to
+// kCompoundImageSize bytes and reads the file's positions 0 to S into it.
+// Positions past the end of the file stay 0; bytes after S are not read.
+CompoundLoad loadCompoundImage(const std::filesystem::path& filePath, std::string_view fileTitle,
+                               CompoundImage& image);
+
+} // namespace ordalia
