@@ -17,7 +17,7 @@ BurnSourceChoice chooseBurnSource(const Services& services) {
     const auto picked = services.dialogs.openFile(request);
     if (!picked || picked->fullPath.empty())
         return {};
-    if (!services.dialogs.confirm(kLoadFileQuestion, kLoadFileTitle))
+    if (!services.dialogs.confirm(kCompoundLoadQuestion, kCompoundLoadTitle))
         return {};
     BurnSourceChoice choice;
     choice.outcome = Outcome::Done;
@@ -58,7 +58,7 @@ Outcome makeBurnFile(const Services& services, const BurnFileRequest& request,
         return Outcome::Refused;
     }
     if (source.status == FileRead::Status::TooLarge || source.bytes.size() != kBurnFirmwareSize) {
-        dialogs.message(kFrontFileError);
+        dialogs.message(kBurnFrontFileError);
         return Outcome::Refused;
     }
 

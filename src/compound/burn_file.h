@@ -23,7 +23,7 @@ inline constexpr std::size_t kBurnCodePageImageSize = 65536;
 inline constexpr std::size_t kBurnImageSize = kBurnFirmwareSize + kBurnCodePageImageSize;
 inline constexpr std::string_view kBurnFile = "Codepage Table/output.a79";
 inline constexpr std::string_view kBurnSourceFilter = "source code Files(*.firm) | *.firm";
-inline constexpr std::string_view kFrontFileError = "front file error";
+inline constexpr std::string_view kBurnFrontFileError = "front file error";
 
 using BurnCodePageImage = std::array<std::uint8_t, kBurnCodePageImageSize>;
 

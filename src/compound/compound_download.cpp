@@ -46,7 +46,7 @@ Outcome downloadCompound(const Services& services, const LinkChoice& choice,
 
     PrinterLink link(services, choice);
     if (link.SerialLinkSelected() && !link.IsSerialPortChosen()) {
-        dialogs.message(kSelectPortMessage);
+        dialogs.message(kCompoundSelectPortMessage);
         return Outcome::Refused;
     }
     if (state.com_FilePath.empty())
@@ -73,7 +73,7 @@ Outcome downloadCompound(const Services& services, const LinkChoice& choice,
         return Outcome::Refused;
     }
 
-    com_Label.setCaption(kTryConnectingCaption);
+    com_Label.setCaption(kCompoundConnectingCaption);
     com_Label.setVisible(true);
     com_ProgressBar.setVisible(true);
     com_ProgressBar.setValue(0);
@@ -100,7 +100,7 @@ Outcome downloadCompound(const Services& services, const LinkChoice& choice,
         link.DelayMs(kCompoundRequestPauseMs);
         // Any reply byte means "go on"; only silence is a failure.
         if (link.RS_ACK() == kReplyNone)
-            return fail(kConnectingErrorMessage);
+            return fail(kCompoundConnectingError);
 
         if (auto error = record.open())
             return fail(*error);
@@ -112,12 +112,12 @@ Outcome downloadCompound(const Services& services, const LinkChoice& choice,
                 return fail(*error);
             link.SendSerialBlock(block);
             if (link.RS_ACK() == kReplyNone)
-                return fail(kConnectingErrorMessage);
+                return fail(kCompoundConnectingError);
 
             if (p + 255 > threshold) {
                 threshold += CompoundStep;
                 services.events.processEvents();
-                com_Label.setCaption(std::string(kProgrammingCaption) +
+                com_Label.setCaption(std::string(kCompoundProgressCaption) +
                                      signedNumberText(com_ProgressBar.value()) + "%");
                 com_ProgressBar.step();
             }

@@ -22,11 +22,11 @@ std::array<std::uint8_t, 4> CompoundRequest(std::uint8_t languageCode);
 // answers the request.
 inline constexpr std::int32_t kCompoundRequestPauseMs = 5000;
 
-inline constexpr std::string_view kSelectPortMessage = "Please select port !!";
-inline constexpr std::string_view kConnectingErrorMessage = "Connecting Error !!";
+inline constexpr std::string_view kCompoundSelectPortMessage = "Please select port !!";
+inline constexpr std::string_view kCompoundConnectingError = "Connecting Error !!";
 inline constexpr std::string_view kCompoundFinishMessage = "Undata Finish !!!!";
-inline constexpr std::string_view kTryConnectingCaption = "Try to Connecting...";
-inline constexpr std::string_view kProgrammingCaption = "Status : Programming   ";
+inline constexpr std::string_view kCompoundConnectingCaption = "Try to Connecting...";
+inline constexpr std::string_view kCompoundProgressCaption = "Status : Programming   ";
 inline constexpr std::string_view kCompoundDoneCaption = "Status : Updata   100%";
 inline constexpr std::string_view kCompoundSerialOnlyMessage =
     "Compound fonts can only be downloaded over the serial link. Please choose the serial "

@@ -9,11 +9,11 @@ CompoundFileChoice openCompoundFile(const Services& services, CompoundState& sta
     FileDialogRequest request;
     request.dialog = FileDialogId::CommonDialog1;
     request.filter = std::string(kCompoundFileFilter);
-    request.initialFolder = programFile(services.programFolder, kCodepageTableFolder);
+    request.initialFolder = programFile(services.programFolder, kCompoundFolder);
     const auto picked = services.dialogs.openFile(request);
     if (!picked || picked->fullPath.empty())
         return {};
-    if (!services.dialogs.confirm(kLoadFileQuestion, kLoadFileTitle))
+    if (!services.dialogs.confirm(kCompoundLoadQuestion, kCompoundLoadTitle))
         return {};
 
     state.com_FilePath = picked->fullPath;

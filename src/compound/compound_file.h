@@ -10,9 +10,9 @@
 namespace ordalia {
 
 inline constexpr std::string_view kCompoundFileFilter = "Compound Files(*.code) | *.code";
-inline constexpr std::string_view kCodepageTableFolder = "Codepage Table";
-inline constexpr std::string_view kLoadFileQuestion = "Are you sure to Load ?";
-inline constexpr std::string_view kLoadFileTitle = "Load File";
+inline constexpr std::string_view kCompoundFolder = "Codepage Table";
+inline constexpr std::string_view kCompoundLoadQuestion = "Are you sure to Load ?";
+inline constexpr std::string_view kCompoundLoadTitle = "Load File";
 
 // The compound file choice the window keeps from one confirmed choice to the
 // next. Both are empty at start and always set together.
