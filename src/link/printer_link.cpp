@@ -11,7 +11,9 @@ namespace ordalia {
 
 PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
     : m_services(services), m_choice(std::move(choice)) {
-    if (m_choice.portIndex > 0)
+    if (!m_choice.device.empty())
+        m_device = m_choice.device;
+    else if (m_choice.portIndex > 0)
         m_device = resolvePortName(m_choice.portIndex, m_services.programFolder).device;
 }
 
@@ -23,6 +25,8 @@ PrinterLink::~PrinterLink() {
 }
 
 std::string PrinterLink::portDescription() const {
+    if (!m_choice.device.empty())
+        return m_choice.device;
     if (m_choice.portIndex <= 0)
         return "the port list entry";
     return "COM " + std::to_string(m_choice.portIndex) + " (" + m_device + ")";
@@ -33,7 +37,7 @@ void PrinterLink::fail(PortErrorKind kind, const std::string& what) {
 }
 
 void PrinterLink::OpenSerialPort() {
-    if (m_choice.portIndex < 0)
+    if (m_choice.device.empty() && m_choice.portIndex < 0)
         fail(PortErrorKind::NoSuchPort,
              "The text in the port list is none of its entries, so no port can be opened. "
              "Please choose COM 1 to COM 8 from the list.");

@@ -16,6 +16,9 @@ struct LinkChoice {
     std::string settings = "115200,n,8,1"; // Sbaud's text
     bool serialSelected = true;            // PortSelect_Serial is set
     int parallelIndex = 0;                 // 0 LPT1, 1 LPT2
+    // A device opened in place of what portIndex means ("/dev/ttyUSB0"), for
+    // the command line's --port; empty: the port list entry and its mapping.
+    std::string device;
 };
 
 // A port that could not be opened, stopped taking bytes or went away. The
@@ -57,7 +60,7 @@ public:
     PrinterLink& operator=(const PrinterLink&) = delete;
 
     bool SerialLinkSelected() const { return m_choice.serialSelected; }
-    bool IsSerialPortChosen() const { return m_choice.portIndex != 0; }
+    bool IsSerialPortChosen() const { return !m_choice.device.empty() || m_choice.portIndex != 0; }
 
     // Opens the chosen port with the chosen settings. Throws LinkError with a
     // message naming the entry, the device and the reason.
