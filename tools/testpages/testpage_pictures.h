@@ -1,0 +1,48 @@
+#pragma once
+
+// The generated parts of the test pages: code page charts and the raster test
+// picture, each as finished ESC/POS bytes.
+
+#include <cstdint>
+#include <vector>
+
+namespace ordalia::testpages {
+
+enum class ChartFont { A, B };
+
+inline constexpr int kChartFirstCode = 0x20;
+inline constexpr int kChartRows = 14;      // 0x20 to 0xFF, 16 a row
+inline constexpr int kChartRowLength = 34; // "20 " and 16 characters a blank apart
+
+// ESC t `table`, ESC M for `font`, the column heading and the 14 rows, each
+// ended by LF, then ESC M 0 and ESC t 0 so what follows prints as after
+// ESC @.
+std::vector<std::uint8_t> codePageChart(std::uint8_t table, ChartFont font);
+
+inline constexpr int kRasterMinWidth = 64;
+inline constexpr int kRasterMaxWidth = 2040; // 255 bytes a row
+inline constexpr int kRasterMinHeight = 64;
+inline constexpr int kRasterMaxHeight = 2303;
+
+// A one-bit picture in the printer's raster order: rows top first, each row
+// `width` / 8 bytes, the leftmost dot in the high bit, 1 printing black.
+struct MonoPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bits;
+
+    int bytesPerRow() const { return width / 8; }
+    bool dot(int x, int y) const;
+    void set(int x, int y);
+};
+
+// The test picture: a frame, a radial star inside rings in the upper part and
+// a grey ramp (continuous over stepped) along the bottom. The sizes must lie
+// within the limits above, the width a multiple of 8; otherwise
+// std::invalid_argument.
+MonoPicture drawTestPicture(int width, int height);
+
+// GS v 0 0 xL xH yL yH followed by the picture's bits.
+std::vector<std::uint8_t> rasterCommand(const MonoPicture& picture);
+
+} // namespace ordalia::testpages
