@@ -1,0 +1,260 @@
+// ordalia-vprinter: a virtual ESC/POS printer on a pseudo-terminal, for trying
+// the program without a printer and for scripted end-to-end runs.
+
+#include "link/port_names.h"
+#include "virtual_printer.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+using namespace ordalia::vprinter;
+
+volatile std::sig_atomic_t gStop = 0;
+
+void onSignal(int) {
+    gStop = 1;
+}
+
+constexpr const char* kUsage = R"(Usage: ordalia-vprinter [options]
+
+A virtual printer on a pseudo-terminal. The program opens the terminal's
+slave side as its serial port; every byte it sends is recorded, recognised
+and, where the printer would, answered.
+
+Line and files:
+  --ports FILE            write "COM N=<slave>" into the program's port mapping file
+  --com N                 the port list entry for --ports (1 to 8; default 1)
+  --capture FILE          append every byte received to FILE
+  --nv DIR                NV memory folder (default: a new temporary folder, kept)
+  --exit-after-idle MS    end once nothing has arrived for MS milliseconds
+  --quiet                 print only the slave path and errors
+
+Printer:
+  --programming-ms MS     silence after a font or firmware image (default 3000)
+  --reply-delay-ms MS     delay of every reply (default 0)
+  --transfer-timeout-ms MS  give an exchange up after MS without a byte (default 20000)
+  --expect-raw-firmware   take the next 196608 bytes as a firmware image sent
+                          without a request ("Ignore printer's malfunction")
+  --baud N                line speed for --paced (default 115200)
+  --paced                 read no faster than the line speed, 10 bits per byte
+
+Faults:
+  --silent                answer nothing at all
+  --wrong-reply K[:B]     reply byte B (default 0x00) instead of 0xAA at reply
+                          point K (0 is the reply to the request)
+  --stop-at-block K       compound: answer no block from block K on
+  --die-after-bytes K     stop reading and answering after K bytes
+  --disconnect-after-bytes K  close the line after K bytes
+  --help                  this text
+)";
+
+std::optional<long long> number(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const std::string copy(text);
+    const long long value = std::strtoll(copy.c_str(), &end, 0);
+    if (end == copy.c_str() || *end != '\0' || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+struct Arguments {
+    VirtualPrinterOptions options;
+    std::string portsFile;
+    int com = 1;
+    std::optional<long long> exitAfterIdleMs;
+    bool quiet = false;
+};
+
+int usageError(const std::string& message) {
+    std::cerr << "ordalia-vprinter: " << message << "\n"
+              << "Try ordalia-vprinter --help.\n";
+    return 2;
+}
+
+// Nothing on success; else the exit code.
+std::optional<int> parse(int argc, char** argv, Arguments& args) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string_view(argv[++i]);
+        };
+        auto count = [&]() -> std::optional<long long> {
+            const auto text = value();
+            return text ? number(*text) : std::nullopt;
+        };
+        auto bad = [&](std::string_view what) {
+            return usageError(std::string(option) + " needs " + std::string(what));
+        };
+        PrinterOptions& printer = args.options.printer;
+
+        if (option == "--help" || option == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (option == "--ports") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a file");
+            args.portsFile = *text;
+        } else if (option == "--com") {
+            const auto n = count();
+            if (!n || *n < 1 || *n > 8)
+                return bad("a port number from 1 to 8");
+            args.com = static_cast<int>(*n);
+        } else if (option == "--capture") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a file");
+            args.options.captureFile = *text;
+        } else if (option == "--nv") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a folder");
+            printer.nvFolder = *text;
+        } else if (option == "--exit-after-idle") {
+            if (!(args.exitAfterIdleMs = count()))
+                return bad("milliseconds");
+        } else if (option == "--quiet") {
+            args.quiet = true;
+        } else if (option == "--programming-ms") {
+            const auto n = count();
+            if (!n)
+                return bad("milliseconds");
+            printer.programmingTime = Millis(*n);
+        } else if (option == "--reply-delay-ms") {
+            const auto n = count();
+            if (!n)
+                return bad("milliseconds");
+            printer.replyDelay = Millis(*n);
+        } else if (option == "--transfer-timeout-ms") {
+            const auto n = count();
+            if (!n)
+                return bad("milliseconds");
+            printer.transferTimeout = Millis(*n);
+        } else if (option == "--expect-raw-firmware") {
+            printer.expectRawFirmware = true;
+        } else if (option == "--baud") {
+            const auto n = count();
+            if (!n || *n < 10 || *n > 4000000)
+                return bad("a speed in bit/s");
+            args.options.baud = static_cast<std::uint32_t>(*n);
+        } else if (option == "--paced") {
+            args.options.paced = true;
+        } else if (option == "--silent") {
+            printer.faults.silent = true;
+        } else if (option == "--wrong-reply") {
+            const auto text = value();
+            if (!text)
+                return bad("a reply point, optionally :byte");
+            const auto colon = text->find(':');
+            const auto point = number(text->substr(0, colon));
+            std::optional<long long> byte = 0;
+            if (colon != std::string_view::npos)
+                byte = number(text->substr(colon + 1));
+            if (!point || !byte || *byte > 0xFF)
+                return bad("a reply point, optionally :byte (e.g. 3 or 3:0x55)");
+            printer.faults.wrongReply =
+                WrongReply{static_cast<int>(*point), static_cast<std::uint8_t>(*byte)};
+        } else if (option == "--stop-at-block") {
+            const auto n = count();
+            if (!n)
+                return bad("a block number");
+            printer.faults.stopAnsweringAtBlock = static_cast<std::size_t>(*n);
+        } else if (option == "--die-after-bytes") {
+            const auto n = count();
+            if (!n)
+                return bad("a byte count");
+            args.options.dieAfterBytes = static_cast<std::size_t>(*n);
+        } else if (option == "--disconnect-after-bytes") {
+            const auto n = count();
+            if (!n)
+                return bad("a byte count");
+            args.options.disconnectAfterBytes = static_cast<std::size_t>(*n);
+        } else {
+            return usageError("unknown option " + std::string(option));
+        }
+    }
+    if (args.options.printer.nvFolder.empty())
+        args.options.keepNvFolder = true; // the user looks at it afterwards
+    return std::nullopt;
+}
+
+std::string stamp(std::chrono::steady_clock::time_point start) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    char text[32];
+    std::snprintf(text, sizeof text, "[%7.3f] ", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (const auto exitCode = parse(argc, argv, args))
+        return *exitCode;
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    std::optional<VirtualPrinter> printer;
+    try {
+        printer.emplace(args.options);
+        printer->start();
+    } catch (const std::exception& error) {
+        std::cerr << "ordalia-vprinter: " << error.what() << "\n";
+        return 1;
+    }
+    const std::string slave = printer->slavePath();
+    std::cout << "ordalia-vprinter: printer on " << slave << std::endl;
+    if (!args.portsFile.empty()) {
+        if (!ordalia::setMappedPortDevice(args.com, slave, args.portsFile)) {
+            std::cerr << "ordalia-vprinter: cannot write " << args.portsFile << "\n";
+            return 1;
+        }
+        std::cout << "ordalia-vprinter: COM " << args.com << "=" << slave << " written to "
+                  << args.portsFile << std::endl;
+    }
+    if (!args.quiet) {
+        std::cout << "ordalia-vprinter: NV memory in " << printer->nvFolder().string() << "\n";
+        if (!args.options.captureFile.empty())
+            std::cout << "ordalia-vprinter: capturing to " << args.options.captureFile.string()
+                      << "\n";
+        std::cout << "ordalia-vprinter: Ctrl+C ends it" << std::endl;
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t logged = 1; // "listening on" was said above
+    auto printLog = [&] {
+        for (const auto& line : printer->logSince(logged))
+            if (!args.quiet)
+                std::cout << stamp(start) << line << "\n";
+        std::cout.flush();
+    };
+    while (!gStop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        printLog();
+        if (args.exitAfterIdleMs && printer->idleFor().count() >= *args.exitAfterIdleMs &&
+            printer->mode() == PrinterMode::EscPos)
+            break;
+    }
+    printer->stop();
+    printLog();
+    if (!args.quiet)
+        std::cout << "ordalia-vprinter: " << printer->receivedCount() << " byte(s) received"
+                  << std::endl;
+    return 0;
+}
