@@ -50,14 +50,7 @@ bool ditherBlack(double level, int x, int y) {
     return grey > kBayer[static_cast<std::size_t>(y & 7)][static_cast<std::size_t>(x & 7)];
 }
 
-struct Box {
-    int left, top, right, bottom; // right and bottom exclusive
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-};
-
-void drawStar(MonoPicture& picture, const Box& area) {
+void drawStar(MonoPicture& picture, const PictureBox& area) {
     const double cx = area.left + area.width() / 2.0;
     const double cy = area.top + area.height() / 2.0;
     const double radius = std::min(area.width(), area.height()) / 2.0;
@@ -88,8 +81,8 @@ void drawStar(MonoPicture& picture, const Box& area) {
 
 // Beside the star, where the paper is wide enough: line gratings on the left
 // and checkerboards on the right, 1, 2 and 4 dots fine, one block each.
-void drawSamples(MonoPicture& picture, const Box& area, bool checkerboard) {
-    if (area.width() < 24 || area.height() < 3 * 8 + 2 * kMargin)
+void drawSamples(MonoPicture& picture, const PictureBox& area, bool checkerboard) {
+    if (area.width() == 0)
         return;
     const int blockHeight = (area.height() - 2 * kMargin) / 3;
     for (int block = 0; block < 3; ++block) {
@@ -106,7 +99,7 @@ void drawSamples(MonoPicture& picture, const Box& area, bool checkerboard) {
     }
 }
 
-void drawRamp(MonoPicture& picture, const Box& area) {
+void drawRamp(MonoPicture& picture, const PictureBox& area) {
     // A 2-dot outline, so the white end of the ramp still shows its extent.
     for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
@@ -115,7 +108,7 @@ void drawRamp(MonoPicture& picture, const Box& area) {
                 picture.set(x, y);
         }
     }
-    const Box inner{area.left + 2, area.top + 2, area.right - 2, area.bottom - 2};
+    const PictureBox inner{area.left + 2, area.top + 2, area.right - 2, area.bottom - 2};
     const int middle = inner.top + inner.height() / 2;
     const double span = std::max(1, inner.width() - 1);
     for (int y = inner.top; y < inner.bottom; ++y) {
@@ -173,6 +166,25 @@ std::vector<std::uint8_t> codePageChart(std::uint8_t table, ChartFont font) {
     return out;
 }
 
+PictureLayout testPictureLayout(int width, int height) {
+    PictureLayout layout;
+    layout.frame = kFrame;
+    const int inset = kFrame + kMargin;
+    const int rampHeight = std::max(16, height / 5);
+    layout.ramp = {inset, height - inset - rampHeight, width - inset, height - inset};
+    const int upperHeight = layout.ramp.top - kMargin - inset;
+    const int starSide = std::min(width - 2 * inset, upperHeight);
+    const int starLeft = (width - starSide) / 2;
+    layout.star = {starLeft, inset, starLeft + starSide, inset + starSide};
+    const int panelWidth = std::max(0, std::min(starLeft - kMargin - 2 * inset, starSide / 2));
+    layout.gratings = {2 * inset, inset, 2 * inset + panelWidth, inset + upperHeight};
+    layout.checkerboards = {width - 2 * inset - panelWidth, inset, width - 2 * inset,
+                            inset + upperHeight};
+    if (panelWidth < 24 || upperHeight < 3 * 8 + 2 * kMargin)
+        layout.gratings = layout.checkerboards = PictureBox{};
+    return layout;
+}
+
 MonoPicture drawTestPicture(int width, int height) {
     if (width < kRasterMinWidth || width > kRasterMaxWidth || width % 8 != 0)
         throw std::invalid_argument(
@@ -192,20 +204,11 @@ MonoPicture drawTestPicture(int width, int height) {
             if (x < kFrame || x >= width - kFrame || y < kFrame || y >= height - kFrame)
                 picture.set(x, y);
 
-    const int inset = kFrame + kMargin;
-    const int rampHeight = std::max(16, height / 5);
-    const Box ramp{inset, height - inset - rampHeight, width - inset, height - inset};
-    const int upperHeight = ramp.top - kMargin - inset;
-    const int starSide = std::min(width - 2 * inset, upperHeight);
-    const int starLeft = (width - starSide) / 2;
-    const Box star{starLeft, inset, starLeft + starSide, inset + starSide};
-    drawStar(picture, star);
-    const int panelWidth = std::min(starLeft - kMargin - 2 * inset, starSide / 2);
-    drawSamples(picture, Box{2 * inset, inset, 2 * inset + panelWidth, inset + upperHeight}, false);
-    drawSamples(picture,
-                Box{width - 2 * inset - panelWidth, inset, width - 2 * inset, inset + upperHeight},
-                true);
-    drawRamp(picture, ramp);
+    const PictureLayout layout = testPictureLayout(width, height);
+    drawStar(picture, layout.star);
+    drawSamples(picture, layout.gratings, false);
+    drawSamples(picture, layout.checkerboards, true);
+    drawRamp(picture, layout.ramp);
     return picture;
 }
 

@@ -36,6 +36,26 @@ struct MonoPicture {
     void set(int x, int y);
 };
 
+struct PictureBox {
+    int left = 0, top = 0, right = 0, bottom = 0; // right and bottom exclusive
+
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+};
+
+// Where the parts of the test picture lie. The ramp's continuous half is the
+// upper half of its inside (2 dots in from its outline), the stepped half the
+// lower one.
+struct PictureLayout {
+    int frame = 0; // dots of black on every edge
+    PictureBox star;
+    PictureBox gratings;      // left of the star; empty when there is no room
+    PictureBox checkerboards; // right of the star
+    PictureBox ramp;
+};
+
+PictureLayout testPictureLayout(int width, int height);
+
 // The test picture: a frame, a radial star inside rings in the upper part and
 // a grey ramp (continuous over stepped) along the bottom. The sizes must lie
 // within the limits above, the width a multiple of 8; otherwise
