@@ -60,20 +60,26 @@ std::int64_t logoColumnBytes(const BmpInfo& info) {
     return 8 * logoByteColumns(info) * logoBands(info);
 }
 
-std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info) {
+std::optional<LogoLayoutFault> logoShapeFault(const BmpInfo& info) {
     if (info.Height <= 0)
         return LogoLayoutFault::ZeroHeight;
     if (info.Width <= 0)
         return LogoLayoutFault::ZeroWidth;
+    if (info.Width > kMaxLogoWidth)
+        return LogoLayoutFault::TooWide;
+    return std::nullopt;
+}
+
+std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info) {
+    if (const auto fault = logoShapeFault(info))
+        return fault;
     if (static_cast<std::size_t>(info.FileSize) > kLogoBufferSize)
         return LogoLayoutFault::TooLargeForBuffer;
     const std::int64_t stride = logoRowStride(info);
     if (stride <= 0)
         return LogoLayoutFault::NoPixelData;
-    if (stride > kMaxRowStride)
-        return LogoLayoutFault::RowsTooLong;
-    if (stride < logoByteColumns(info))
-        return LogoLayoutFault::RowsTooShort;
+    if (stride > kMaxRowStride || stride < logoByteColumns(info))
+        return LogoLayoutFault::SizeMismatch;
     if (logoColumnBytes(info) > static_cast<std::int64_t>(kLogoBufferSize))
         return LogoLayoutFault::TooLargeForBuffer;
     return std::nullopt;
@@ -89,10 +95,10 @@ std::string describeLayoutFault(LogoLayoutFault fault, const std::string& name) 
     case LogoLayoutFault::NoPixelData:
         return bitmap + " holds no picture rows: its file size field leaves no room for them "
                         "after the picture data offset.";
-    case LogoLayoutFault::RowsTooLong:
+    case LogoLayoutFault::TooWide:
         return bitmap + " is too wide for a logo: a logo can be at most 2016 pixels wide.";
-    case LogoLayoutFault::RowsTooShort:
-        return bitmap + " is damaged: its picture rows are shorter than its width needs.";
+    case LogoLayoutFault::SizeMismatch:
+        return bitmap + " is damaged: its file size field does not match its width and height.";
     case LogoLayoutFault::TooLargeForBuffer:
         return bitmap + " is too large to be converted into a logo.";
     }

@@ -62,12 +62,19 @@ enum class LogoLayoutFault {
     ZeroHeight,        // no rows, the stride cannot be computed
     ZeroWidth,         // nothing to print
     NoPixelData,       // the declared size leaves no whole row after the data offset
-    RowsTooLong,       // rows of 256 bytes or more
-    RowsTooShort,      // a row holds fewer bytes than the width needs
+    TooWide,           // wider than 2016 pixels: rows of 256 bytes or more
+    SizeMismatch,      // the size field gives rows shorter than the width or of 256 bytes and more
     TooLargeForBuffer, // the declared size or the column data exceed a buffer
 };
 
-// Nothing when the bitmap converts within the buffers.
+// The widest bitmap whose rows (padded to 32 bits) stay below 256 bytes.
+inline constexpr std::int32_t kMaxLogoWidth = 2016;
+
+// What the width and height alone rule out: no rows, no columns, or rows
+// too long for the one-byte stride. The declared size is not looked at.
+std::optional<LogoLayoutFault> logoShapeFault(const BmpInfo& info);
+// Nothing when the bitmap converts within the buffers: its shape, and the
+// stride and sizes that follow from its declared size.
 std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info);
 
 // A sentence for a message box about the bitmap `name`.

@@ -326,8 +326,9 @@ Outcome AddLogoFile(const Services& services, LogoLibrary& library, LogoBuffers&
         return Outcome::Refused;
     }
     // A bitmap the download could never convert is refused now rather than
-    // when every logo is sent.
-    if (const auto fault = logoLayoutFault(*info)) {
+    // when every logo is sent. The declared size is taken as it is, as the
+    // download's own check looks at how it fits the rows.
+    if (const auto fault = logoShapeFault(*info)) {
         dialogs.message(describeLayoutFault(*fault, chosen.name));
         return Outcome::Refused;
     }

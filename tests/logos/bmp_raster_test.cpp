@@ -133,6 +133,14 @@ TEST(LogoLayoutTest, ConvertibleBitmapsPass) {
     EXPECT_EQ(logoLayoutFault({62 + 252, 62, 2016, 1}), std::nullopt);
 }
 
+TEST(LogoLayoutTest, TheShapeAloneIgnoresTheDeclaredSize) {
+    EXPECT_EQ(logoShapeFault({40000, 62, 8, 8}), std::nullopt);
+    EXPECT_EQ(logoShapeFault({0, 0, 2016, 1}), std::nullopt);
+    EXPECT_EQ(logoShapeFault({0, 0, 2017, 1}), LogoLayoutFault::TooWide);
+    EXPECT_EQ(logoShapeFault({0, 0, 8, 0}), LogoLayoutFault::ZeroHeight);
+    EXPECT_EQ(logoShapeFault({0, 0, 0, 8}), LogoLayoutFault::ZeroWidth);
+}
+
 TEST(LogoLayoutTest, FaultsAreNamed) {
     EXPECT_EQ(logoLayoutFault({62 + 4, 62, 8, 0}), LogoLayoutFault::ZeroHeight);
     EXPECT_EQ(logoLayoutFault({62 + 4, 62, 0, 1}), LogoLayoutFault::ZeroWidth);
@@ -140,20 +148,22 @@ TEST(LogoLayoutTest, FaultsAreNamed) {
     EXPECT_EQ(logoLayoutFault({62 + 3, 62, 8, 8}), LogoLayoutFault::NoPixelData); // R = 0
     EXPECT_EQ(logoLayoutFault({50, 62, 8, 1}), LogoLayoutFault::NoPixelData);     // S < O
     // 2017 pixels: rows of 256 bytes no longer fit the one-byte stride.
-    EXPECT_EQ(logoLayoutFault({62 + 256, 62, 2017, 1}), LogoLayoutFault::RowsTooLong);
-    EXPECT_EQ(logoLayoutFault({62 + 2, 62, 24, 1}), LogoLayoutFault::RowsTooShort);
+    EXPECT_EQ(logoLayoutFault({62 + 256, 62, 2017, 1}), LogoLayoutFault::TooWide);
+    // Rows of 256 bytes by the size field, though 8 pixels need only 4.
+    EXPECT_EQ(logoLayoutFault({62 + 256, 62, 8, 1}), LogoLayoutFault::SizeMismatch);
+    EXPECT_EQ(logoLayoutFault({62 + 2, 62, 24, 1}), LogoLayoutFault::SizeMismatch);
     EXPECT_EQ(logoLayoutFault({300000, 62, 8, 8}), LogoLayoutFault::TooLargeForBuffer);
 }
 
 TEST(LogoLayoutTest, MessagesNameTheBitmap) {
     for (const auto fault : {LogoLayoutFault::ZeroHeight, LogoLayoutFault::ZeroWidth,
-                             LogoLayoutFault::NoPixelData, LogoLayoutFault::RowsTooLong,
-                             LogoLayoutFault::RowsTooShort, LogoLayoutFault::TooLargeForBuffer})
+                             LogoLayoutFault::NoPixelData, LogoLayoutFault::TooWide,
+                             LogoLayoutFault::SizeMismatch, LogoLayoutFault::TooLargeForBuffer})
         EXPECT_THAT(describeLayoutFault(fault, "shop.bmp"),
                     ::testing::StartsWith("The bitmap shop.bmp "));
     EXPECT_THAT(describeLayoutFault(LogoLayoutFault::ZeroHeight, "a.bmp"),
                 ::testing::HasSubstr("height of 0"));
-    EXPECT_THAT(describeLayoutFault(LogoLayoutFault::RowsTooLong, "a.bmp"),
+    EXPECT_THAT(describeLayoutFault(LogoLayoutFault::TooWide, "a.bmp"),
                 ::testing::HasSubstr("2016 pixels"));
 }
 

@@ -229,6 +229,8 @@ TEST_F(LogoDownloadTest, BitmapsThatChangedSinceTheyWereAddedAreRefused) {
         {"header no longer fits", edited([](Bytes& b) { b[25] = 0xFF; }), "no longer fits"},
         {"height 0", edited([](Bytes& b) { putLe32(b, 22, 0); }), "height of 0"},
         {"too wide", monochromeBmp(filledPicture(2017, 1, '#')), "at most 2016 pixels"},
+        {"size field off", edited([](Bytes& b) { putLe32(b, 2, 40000); }),
+         "does not match its width and height"},
     };
     list({monochromeBmp(filledPicture(8, 8, '#'))});
     for (const Case& c : cases) {

@@ -364,6 +364,13 @@ TEST_F(LogoLibraryTest, ASizeFieldOf40000IsAccepted) {
     ASSERT_EQ(bytes[3], 0x9C);
     EXPECT_EQ(add(bitmap("tall.bmp", bytes)), Outcome::Done);
     EXPECT_EQ(library.LogoTotalSize, 40000);
+
+    // Taken as declared even when the file is far shorter.
+    auto patched = monochromeBmp(filledPicture(8, 8, '#'));
+    putLe32(patched, 2, 40000);
+    EXPECT_EQ(add(bitmap("patched.bmp", patched)), Outcome::Done);
+    EXPECT_EQ(library.LogoTotalSize, 80000);
+    EXPECT_THAT(h.dialogs.messages, IsEmpty());
 }
 
 TEST_F(LogoLibraryTest, TheTotalMayReach131071ButNotMore) {
