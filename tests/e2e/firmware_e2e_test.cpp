@@ -1,0 +1,105 @@
+// The firmware update against the virtual printer over a real pseudo-terminal.
+
+#include "firmware/firmware_update.h"
+#include "link/port_names.h"
+#include "link/system_ports.h"
+#include "support/harness.h"
+#include "virtual_printer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace ordalia {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+using namespace ordalia::testing;
+using vprinter::VirtualPrinter;
+using vprinter::VirtualPrinterOptions;
+
+std::vector<std::uint8_t> firmwareImage() {
+    std::vector<std::uint8_t> image(kFirmwareImageSize);
+    std::uint32_t x = 12345;
+    for (auto& b : image) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(x >> 16);
+    }
+    return image;
+}
+
+VirtualPrinterOptions optionsFor(const TempFolder& program) {
+    VirtualPrinterOptions options;
+    options.printer.nvFolder = program.path() / "nv";
+    options.printer.programmingTime = 300ms;
+    return options;
+}
+
+class FirmwareE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        printer.start();
+        ASSERT_TRUE(setMappedPortDevice(1, printer.slavePath(), program.path() / "ports"));
+        request.FirmFilePath = program.write("printer.firm", image);
+    }
+    Services services() {
+        return Services{*serial, parallel, systemClock(), events, dialogs, gate, program.path()};
+    }
+    Outcome update() { return updateFirmware(services(), choice, request, label, bar); }
+
+    TempFolder program;
+    std::unique_ptr<SerialPort> serial = createSystemSerialPort();
+    FakeParallelPort parallel;
+    CountingEventPump events;
+    RecordingDialogs dialogs;
+    TransferGate gate;
+    LinkChoice choice;
+    RecordingLabel label;
+    RecordingProgressBar bar;
+    FirmwareUpdateRequest request;
+    const std::vector<std::uint8_t> image = firmwareImage();
+    VirtualPrinter printer{optionsFor(program)};
+};
+
+TEST_F(FirmwareE2E, StoredImageIsTheFileAndThePrinterPrintsItsTestPage) {
+    EXPECT_EQ(update(), Outcome::Done);
+    EXPECT_THAT(dialogs.texts(), ElementsAre("Firmware Update Finish !!"));
+    ASSERT_TRUE(printer.waitUntil([&] { return printer.selfTests() == 1; }, 5s));
+    ASSERT_TRUE(printer.firmwareImage().has_value());
+    EXPECT_TRUE(*printer.firmwareImage() == image);
+    EXPECT_EQ(bar.value(), 100);
+    EXPECT_FALSE(serial->isOpen());
+}
+
+TEST_F(FirmwareE2E, IgnoringTheMalfunctionReachesAPrinterThatTakesTheRawImage) {
+    printer.setExpectRawFirmware(true);
+    request.ISP_ERROR = true;
+    EXPECT_EQ(update(), Outcome::Done);
+    ASSERT_TRUE(printer.firmwareImage().has_value());
+    EXPECT_TRUE(*printer.firmwareImage() == image);
+    const auto received = printer.received();
+    ASSERT_GE(received.size(), image.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), received.begin()));
+}
+
+TEST_F(FirmwareE2E, RefusingPrinterGetsNoImage) {
+    printer.setWrongReply(vprinter::WrongReply{0, 0x55});
+    EXPECT_EQ(update(), Outcome::Failed);
+    EXPECT_THAT(dialogs.texts(), ElementsAre("IRC_CHECK Error !!"));
+    EXPECT_EQ(printer.received().size(), 12u);
+    EXPECT_FALSE(serial->isOpen());
+}
+
+TEST_F(FirmwareE2E, PrinterThatHangsUpMidImageEndsWithAClearMessage) {
+    printer.setDisconnectAfterBytes(12 + 40 * 1024);
+    EXPECT_EQ(update(), Outcome::Failed);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_THAT(dialogs.messages[0].text, HasSubstr("COM 1"));
+    EXPECT_FALSE(serial->isOpen());
+    EXPECT_FALSE(label.visible);
+    EXPECT_FALSE(printer.firmwareImage().has_value());
+}
+
+} // namespace
+} // namespace ordalia
