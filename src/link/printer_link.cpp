@@ -41,6 +41,10 @@ void PrinterLink::OpenSerialPort() {
         fail(PortErrorKind::NoSuchPort,
              "The text in the port list is none of its entries, so no port can be opened. "
              "Please choose COM 1 to COM 8 from the list.");
+    if (m_choice.device.empty() && m_choice.portIndex == 0)
+        fail(PortErrorKind::NoSuchPort,
+             "No serial port is chosen: the port list shows its blank entry. Please choose "
+             "COM 1 to COM 8 from the list.");
     std::string why;
     const auto settings = parseSerialSettings(m_choice.settings, &why);
     if (!settings)
