@@ -221,11 +221,6 @@ codePageTableFault(const std::array<std::string, kCodePageSlotCount>& Pos_CP) {
                " Position Error ! The Table No. Should be 0 ~ 255.";
     };
     const auto outOfRange = [](long long p) { return p > 255 || p < 0; };
-    // Slot 0's box is disabled and holds "0", but the list file can say
-    // otherwise; a number that does not fit its byte is refused rather than
-    // stored wrapped.
-    if (outOfRange(number[0]))
-        return rangeFault(0);
     for (std::size_t i = 1; i < kCodePageSlotCount; ++i) {
         const long long p = number[i];
         if (outOfRange(p))
@@ -237,6 +232,12 @@ codePageTableFault(const std::array<std::string, kCodePageSlotCount>& Pos_CP) {
                    std::string(kSlotCaptions[std::max(i, j)]) + " Position is repeated !!";
         }
     }
+    // Slot 0's box is disabled and holds "0", but the list file can say
+    // otherwise. Its number is looked at only after every other fault, so the
+    // usual messages keep their order; one that does not fit its byte is
+    // refused rather than stored wrapped.
+    if (outOfRange(number[0]))
+        return rangeFault(0);
     return std::nullopt;
 }
 

@@ -81,6 +81,83 @@ TEST_F(CodePageImageTest, EveryFontByteComesFromItsSlotAndLine) {
             ASSERT_EQ(build.image[0xC100 + (i - 1) * 0x880 + (k - 2176)], patternB(i, k));
 }
 
+// The image as the layout table describes it, written region by region and
+// independently of the build, so every byte of the build is checked.
+CodePageImage expectedImage(const CodePageSlots& slots, const std::array<std::uint8_t, 6>& numbers,
+                            const std::string& model) {
+    CodePageImage image{};
+    const auto text = [&](std::size_t at, const std::string& bytes) {
+        std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    for (std::size_t k = 0; k < 6144; ++k) { // slot 0, Font A: 0x0000-0x2FFF
+        image[2 * k] = patternA(0, k) & 0xFF;
+        image[2 * k + 1] = patternA(0, k) >> 8;
+    }
+    for (std::size_t i = 1; i < 6; ++i) // slots 1-5, Font A upper halves: 0x3000-0xA7FF
+        for (std::size_t k = 0; k < 3072; ++k) {
+            image[0x3000 + (i - 1) * 0x1800 + 2 * k] = patternA(i, 3072 + k) & 0xFF;
+            image[0x3000 + (i - 1) * 0x1800 + 2 * k + 1] = patternA(i, 3072 + k) >> 8;
+        }
+    for (std::size_t k = 0; k < 4352; ++k) // slot 0, Font B: 0xB000-0xC0FF
+        image[0xB000 + k] = patternB(0, k);
+    for (std::size_t i = 1; i < 6; ++i) // slots 1-5, Font B upper halves: 0xC100-0xEB7F
+        for (std::size_t k = 0; k < 2176; ++k)
+            image[0xC100 + (i - 1) * 0x880 + k] = patternB(i, 2176 + k);
+    for (std::size_t i = 0; i < 6; ++i) {
+        std::string row = "    CodePage" + std::to_string(i) + " : " + slots.Text_CP[i];
+        row.resize(30, ' ');
+        text(0xF000 + 32 * i, row);
+        image[0xF0C0 + i] = numbers[i];
+    }
+    std::string field = model.substr(0, std::min<std::size_t>(model.size(), 15));
+    field.resize(15, ' ');
+    text(0xFC00, "   " + field + " SELF-TEST   ");
+    text(0xFC20, "         " + field + " SELF-TEST ");
+    text(0xFFF0, "Kovir Technology");
+    return image;
+}
+
+TEST_F(CodePageImageTest, WholeImageMatchesTheLayoutByteForByte) {
+    slots.Pos_CP = {"0", "32", "7", "200", "19.5", "255"};
+    slots.model_name = "RT-80";
+    const CodePageBuild build = buildCodePageImage(h.folder.path(), slots);
+    ASSERT_EQ(build.outcome, Outcome::Done) << build.message;
+    const CodePageImage expected = expectedImage(slots, {0, 32, 7, 200, 20, 255}, "RT-80");
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(build.image[i], expected[i]) << "at offset 0x" << std::hex << i;
+    // The bytes on each side of every region boundary, spelled out.
+    EXPECT_EQ(build.image[0x2FFF], patternA(0, 6143) >> 8);   // last byte of slot 0's Font A
+    EXPECT_EQ(build.image[0x3000], patternA(1, 3072) & 0xFF); // slot 1, character 0x80, row 0
+    EXPECT_EQ(build.image[0xA7FF], patternA(5, 6143) >> 8);   // slot 5's last Font A byte
+    EXPECT_EQ(build.image[0xA800], 0);                        // gap
+    EXPECT_EQ(build.image[0xAFFF], 0);
+    EXPECT_EQ(build.image[0xB000], patternB(0, 0));
+    EXPECT_EQ(build.image[0xC0FF], patternB(0, 4351));
+    EXPECT_EQ(build.image[0xC100], patternB(1, 2176));
+    EXPECT_EQ(build.image[0xEB7F], patternB(5, 4351));
+    EXPECT_EQ(build.image[0xEB80], 0);
+    EXPECT_EQ(build.image[0xEFFF], 0);
+    EXPECT_EQ(build.image[0xF000], ' ');
+    EXPECT_EQ(build.image[0xF01D], ' '); // row 0, byte 30 of 30
+    EXPECT_EQ(build.image[0xF01E], 0);   // the two unused bytes of the row
+    EXPECT_EQ(build.image[0xF01F], 0);
+    EXPECT_EQ(build.image[0xF0BF], 0); // end of row 5
+    EXPECT_EQ(build.image[0xF0C0], 0); // table numbers
+    EXPECT_EQ(build.image[0xF0C5], 255);
+    EXPECT_EQ(build.image[0xF0C6], 0);
+    EXPECT_EQ(build.image[0xFBFF], 0);
+    EXPECT_EQ(build.image[0xFC00], ' ');
+    EXPECT_EQ(build.image[0xFC03], 'R');
+    EXPECT_EQ(build.image[0xFC1E], ' ');
+    EXPECT_EQ(build.image[0xFC1F], 0);
+    EXPECT_EQ(build.image[0xFC29], 'R');
+    EXPECT_EQ(build.image[0xFC42], ' ');
+    EXPECT_EQ(build.image[0xFC43], 0);
+    EXPECT_EQ(build.image[0xFFEF], 0);
+    EXPECT_EQ(build.image[0xFFF0], 'K');
+    EXPECT_EQ(build.image[0xFFFF], 'y');
+}
+
 TEST_F(CodePageImageTest, NameRowsNumbersAndMakerText) {
     slots.Text_CP[1] = "fourteen_chars"; // exactly fills its row
     slots.Text_CP[2] = "a_name_longer_than_fourteen";

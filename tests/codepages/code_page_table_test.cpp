@@ -73,6 +73,13 @@ TEST(CodePageCheck, SlotZeroThatDoesNotFitItsByteIsRefused) {
     EXPECT_EQ(fault({"300", "1", "2", "3", "4", "5"}),
               "1st Position Error ! The Table No. Should be 0 ~ 255.");
     EXPECT_EQ(fault({"9", "1", "2", "3", "4", "5"}), "(none)");
+    // It is looked at last: the faults of slots 1 to 5 come first.
+    EXPECT_EQ(fault({"300", "1", "1", "3", "4", "5"}),
+              "Error !! 2nd & 3rd Position is repeated !!");
+    EXPECT_EQ(fault({"-7", "1", "2", "3", "4", "256"}),
+              "6th Position Error ! The Table No. Should be 0 ~ 255.");
+    EXPECT_EQ(fault({"-7", "1", "2", "3", "4", "5"}),
+              "1st Position Error ! The Table No. Should be 0 ~ 255.");
 }
 
 TEST(CodePageCheck, CpCheckShowsOneUntitledMessageAndSetsTheFlag) {
