@@ -167,6 +167,73 @@ TEST_F(ProgramExchangeTest, AnswerJustAfterTheLastPollStillCounts) {
     EXPECT_THAT(h.serial.written, ElementsAre(0x1D, 0x49, 0x01, 0x1B, 0x88));
 }
 
+TEST_F(ProgramExchangeTest, ReplyAtTheLastMillisecondOfTheWaitIsAccepted) {
+    PrinterLink& link = openLink();
+    h.serial.reply({0xAA}, 9999);
+    EXPECT_TRUE(ExpectAck(link, h.dialogs));
+    EXPECT_TRUE(h.serial.isOpen());
+    EXPECT_THAT(h.dialogs.messages, IsEmpty());
+}
+
+TEST_F(ProgramExchangeTest, ProgrammingWaitWithoutCyclesShowsNothingAndTakesNoTime) {
+    RecordingLabel label;
+    RecordingProgressBar bar;
+    const std::array<std::string_view, 3> captions = {"1", "2", "3"};
+    ShowProgrammingWait(label, captions, 0, &bar, h.clock, h.events);
+    EXPECT_THAT(label.captions, IsEmpty());
+    EXPECT_THAT(bar.values, IsEmpty());
+    EXPECT_EQ(h.events.count, 0);
+    EXPECT_EQ(h.clock.nowMs(), 0u);
+}
+
+TEST_F(ProgramExchangeTest, RestartCheckReopensWithTheOperationsPortAndSettings) {
+    h.folder.write("ports", "COM 4=/dev/ttyUSB3\n");
+    h.choice.portIndex = 4;
+    h.choice.settings = "19200,n,8,1";
+    PrinterLink link(h.services(), h.choice);
+    link.OpenSerialPort();
+    link.CloseSerialPort();
+    answerIdQueryAfter(10);
+    EXPECT_TRUE(ConfirmRestart(link, 5000, RestartPoll::Sleep1Ms));
+    EXPECT_THAT(h.serial.openedDevices, ElementsAre("/dev/ttyUSB3", "/dev/ttyUSB3"));
+    EXPECT_EQ(h.serial.settings().baud, 19200u);
+    EXPECT_THAT(eventKinds(),
+                ElementsAre(Kind::Open, Kind::Close, Kind::Open, Kind::Write, Kind::Write,
+                            Kind::Write, Kind::Write, Kind::Write, Kind::Close));
+}
+
+TEST_F(ProgramExchangeTest, AnswerAfterTheFinalCountCountsAsNone) {
+    PrinterLink link(h.services(), h.choice);
+    // The loop ends on the read after 2,000 ms; 2,005 ms is too late.
+    h.clock.onTick = [this](std::uint64_t) { h.clock.advanceUs(100); };
+    answerIdQueryAfter(2005);
+    EXPECT_FALSE(ConfirmRestart(link, 2000, RestartPoll::Spin));
+    EXPECT_THAT(h.serial.written, ElementsAre(0x1D, 0x49, 0x01));
+    EXPECT_FALSE(h.serial.isOpen());
+}
+
+TEST_F(ProgramExchangeTest, TickCounterWrapDuringTheRestartCheckDoesNotEndItEarly) {
+    // A clock of its own, a second before the 32-bit counter wraps.
+    FakeClock clock(0xFFFFFFFFu - 1000);
+    FakeSerialPort serial(clock);
+    Services services{serial, h.parallel, clock, h.events, h.dialogs, h.gate, h.folder.path()};
+    PrinterLink link(services, h.choice);
+    serial.onWrite = [&](const std::vector<std::uint8_t>& bytes) {
+        if (bytes == std::vector<std::uint8_t>{0x01})
+            serial.reply({0x20}, 4500);
+    };
+    EXPECT_TRUE(ConfirmRestart(link, 5000, RestartPoll::Sleep1Ms));
+    EXPECT_GE(clock.nowMs(), 4500u);
+    EXPECT_THAT(serial.written, ElementsAre(0x1D, 0x49, 0x01, 0x1B, 0x88));
+}
+
+TEST_F(ProgramExchangeTest, RestartCheckOnAPortThatCannotBeReopenedIsALinkError) {
+    h.serial.openError = PortError{PortErrorKind::InUse, "in use by another program"};
+    PrinterLink link(h.services(), h.choice);
+    EXPECT_THROW(ConfirmRestart(link, 2000, RestartPoll::Spin), LinkError);
+    EXPECT_THAT(h.serial.written, IsEmpty());
+}
+
 TEST_F(ProgramExchangeTest, PortThatGoesAwayDuringTheRestartCheckIsALinkError) {
     PrinterLink link(h.services(), h.choice);
     h.serial.onWrite = [&](const std::vector<std::uint8_t>& bytes) {
