@@ -3,6 +3,7 @@
 #include "firmware/firmware_update.h"
 #include "link/port_names.h"
 #include "link/system_ports.h"
+#include "link/transfer_gate.h"
 #include "support/harness.h"
 #include "virtual_printer.h"
 
@@ -99,6 +100,45 @@ TEST_F(FirmwareE2E, PrinterThatHangsUpMidImageEndsWithAClearMessage) {
     EXPECT_FALSE(serial->isOpen());
     EXPECT_FALSE(label.visible);
     EXPECT_FALSE(printer.firmwareImage().has_value());
+}
+
+TEST_F(FirmwareE2E, PrinterThatStopsReadingMidImageEndsWithAClearMessage) {
+    // The printer takes 40 blocks and then reads nothing more: the line's
+    // buffers fill and the port stops taking bytes.
+    printer.setDieAfterBytes(12 + 40 * 1024);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(update(), Outcome::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_THAT(dialogs.messages[0].text, HasSubstr("COM 1"));
+    EXPECT_FALSE(serial->isOpen());
+    EXPECT_FALSE(label.visible);
+    EXPECT_FALSE(bar.visible);
+    EXPECT_TRUE(printer.dead());
+    EXPECT_FALSE(printer.firmwareImage().has_value());
+    EXPECT_EQ(printer.selfTests(), 0);
+}
+
+TEST_F(FirmwareE2E, SecondStartWhileTheImageGoesOutIsRefusedAndChangesNothing) {
+    // A click that arrives while the window pumps events during the transfer.
+    std::vector<Outcome> second;
+    events.onPump = [&] {
+        if (second.empty()) {
+            RecordingLabel otherLabel;
+            RecordingProgressBar otherBar;
+            second.push_back(updateFirmware(services(), choice, request, otherLabel, otherBar));
+        }
+    };
+    EXPECT_EQ(update(), Outcome::Done);
+    EXPECT_THAT(second, ElementsAre(Outcome::Refused));
+    EXPECT_THAT(dialogs.texts(), ElementsAre(kTransferBusyMessage, "Firmware Update Finish !!"));
+    ASSERT_TRUE(printer.waitUntil([&] { return printer.selfTests() == 1; }, 5s));
+    ASSERT_TRUE(printer.firmwareImage().has_value());
+    EXPECT_TRUE(*printer.firmwareImage() == image);
+    // One request, the image, the ID query and the test page command: nothing
+    // of the refused start reached the printer.
+    EXPECT_EQ(printer.received().size(), 12u + image.size() + 3u + 2u);
+    EXPECT_EQ(printer.exchanges().size(), 1u);
 }
 
 } // namespace

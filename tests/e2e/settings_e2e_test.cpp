@@ -87,5 +87,32 @@ TEST_F(SettingsE2E, WrongReplyAfterTheSecondFlash3ByteSendsNoRecord) {
     EXPECT_EQ(program.read("user_setting")[13], 0xFE);
 }
 
+TEST_F(SettingsE2E, AWrongReplyAtAnyOfTheFourteenPointsEndsTheDownloadThere) {
+    const SettingsLoad load = loadSettingsPage(services(), {}, {});
+    // Point 0 answers the request, 1 and 2 the "flash3" bytes, 3 to 13 record
+    // bytes 1 to 11.
+    for (int point = 0; point < 14; ++point) {
+        SCOPED_TRACE("reply point " + std::to_string(point));
+        dialogs.messages.clear();
+        const std::size_t before = printer.received().size();
+        printer.setWrongReply(vprinter::WrongReply{point, 0x55});
+        const SettingsDownload d = downloadSettings(services(), choice, load.record, load.page);
+        EXPECT_EQ(d.outcome, Outcome::Failed);
+        EXPECT_FALSE(d.Sbaud.has_value());
+        EXPECT_THAT(dialogs.texts(), ElementsAre("IRC_CHECK Error !!"));
+        EXPECT_TRUE(printer.waitForQuiet(50ms, 2s));
+        // The request's twelve bytes, then one byte per reply point passed.
+        EXPECT_EQ(printer.received().size() - before, 12u + static_cast<std::size_t>(point));
+        EXPECT_FALSE(printer.settings().has_value());
+        EXPECT_FALSE(serial->isOpen());
+    }
+    // With every reply right the same page goes through.
+    printer.setWrongReply(std::nullopt);
+    dialogs.messages.clear();
+    EXPECT_EQ(downloadSettings(services(), choice, load.record, load.page).outcome, Outcome::Done);
+    EXPECT_THAT(dialogs.texts(), ElementsAre("Download Finish !!"));
+    ASSERT_TRUE(printer.waitUntil([&] { return printer.settings().has_value(); }, 5s));
+}
+
 } // namespace
 } // namespace ordalia
