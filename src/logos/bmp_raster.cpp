@@ -119,6 +119,10 @@ bool BMP_Convert(const LogoBuffer& LogoFileBuffer, const BmpInfo& info, LogoBuff
     const std::int64_t R = (S - O) / H;
 
     LogoRaster.fill(0);
+    // More rows than pixel bytes leaves rows of no bytes: nothing to write,
+    // and no reason to count through a height of millions.
+    if (R == 0)
+        return true;
     for (std::int64_t i = 0; i < H; ++i) {
         const std::int64_t from = S - (i + 1) * R;
         std::uint8_t* out = LogoRaster.data() + i * R;

@@ -250,6 +250,9 @@ TEST_F(RasterTest, RefusesValuesThatWouldReachOutsideTheBuffers) {
         EXPECT_FALSE(BMP_Convert(buffers->LogoFileBuffer, info, buffers->LogoRaster));
     }
     EXPECT_THAT(buffers->LogoRaster, Each(0x5A));
+    // A height far beyond the pixel bytes gives empty rows, at once.
+    EXPECT_TRUE(BMP_Convert(buffers->LogoFileBuffer, {70, 62, 8, 0x7FFFFFFF}, buffers->LogoRaster));
+    EXPECT_THAT(buffers->LogoRaster, Each(0x00));
     // The largest declared size reads up to the buffer's last index.
     EXPECT_TRUE(BMP_Convert(buffers->LogoFileBuffer, {200001, 1, 8, 1}, buffers->LogoRaster));
 }
