@@ -2,8 +2,12 @@
 #include "settings/printer_settings.h"
 #include "support/harness.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace ordalia {
 namespace {
@@ -246,6 +250,68 @@ TEST_F(SettingsTest, BlankPortFailsAsAnyFailedOpenButTheFileIsSaved) {
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_THAT(h.serial.written, IsEmpty());
     EXPECT_EQ(h.folder.read("user_setting").size(), kSettingsRecordSize);
+}
+
+TEST_F(SettingsTest, ALongerSavedFileKeepsItsTailAndLoadsFromItsFirstFourteenBytes) {
+    std::vector<std::uint8_t> file = bytesOf(kSaved);
+    file.insert(file.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    h.folder.write("user_setting", file);
+    const SettingsLoad l = load();
+    ASSERT_TRUE(l.loaded);
+    EXPECT_EQ(l.record, kSaved);
+
+    scriptPrinter();
+    SettingsPage page = l.page;
+    page.EEPROM_Density = 0;
+    ASSERT_EQ(download(l.record, page).outcome, Outcome::Done);
+    const auto saved = h.folder.read("user_setting");
+    ASSERT_EQ(saved.size(), 18u);
+    EXPECT_EQ(saved[11], 0);    // the new density
+    EXPECT_EQ(saved[0], 0x5A);  // byte 0 as loaded
+    EXPECT_EQ(saved[12], 0x77); // byte 12 as loaded
+    EXPECT_THAT(std::vector<std::uint8_t>(saved.begin() + 14, saved.end()),
+                ElementsAre(0xDE, 0xAD, 0xBE, 0xEF));
+}
+
+TEST_F(SettingsTest, WhatADownloadSavedLoadsBackAsThePageThatSentIt) {
+    scriptPrinter();
+    SettingsPage page = applySettingsRecord(kSaved, {}).page;
+    page.EEPROM_Mode = 0;
+    page.EEPROM_NearEnd_ON = true; // chosen after the mode's default
+    page.NewBaud = 0;
+    page.EEPROM_CD = 0;
+    page.EEPROM_Door_ON = false;
+    ASSERT_EQ(download(kSaved, page).outcome, Outcome::Done);
+    const SettingsLoad back = load();
+    EXPECT_EQ(back.page.EEPROM_Mode, 0);
+    EXPECT_TRUE(back.page.EEPROM_NearEnd_ON);
+    EXPECT_EQ(back.page.EEPROM_CD, 0);
+    EXPECT_FALSE(back.page.EEPROM_Door_ON);
+    EXPECT_EQ(back.Sbaud, 0);        // "9600,n,8,1": the speed just sent to the printer
+    EXPECT_EQ(back.page.NewBaud, 3); // NewBaud itself is not loaded
+}
+
+TEST_F(SettingsTest, SilenceAfterAFlash3ByteIsReportedAfterTenSeconds) {
+    scriptPrinter(2); // nothing after "flash3" byte 1
+    const std::uint64_t before = h.clock.nowMs();
+    const SettingsDownload d = download(kSaved, applySettingsRecord(kSaved, {}).page);
+    EXPECT_EQ(d.outcome, Outcome::Failed);
+    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Connecting Error !!"));
+    // Two answered points of a few milliseconds each, then the full wait.
+    EXPECT_GE(h.clock.nowMs() - before, 10000u);
+    EXPECT_LT(h.clock.nowMs() - before, 10100u);
+    EXPECT_EQ(h.serial.written.size(), kProgramRequestSize + 2);
+}
+
+TEST(ShippedFlash3, LiesBesideTheProgramWithItsTwoBytes) {
+    const char* dir = std::getenv("ORDALIA_PROGRAM_DIR");
+    if (dir == nullptr)
+        GTEST_SKIP() << "ORDALIA_PROGRAM_DIR is not set";
+    std::ifstream in(std::filesystem::path(dir) / "flash3", std::ios::binary);
+    ASSERT_TRUE(in) << "flash3 is missing beside the program";
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+    EXPECT_EQ(bytes.size(), kFlash3Size);
 }
 
 } // namespace
