@@ -1,3 +1,4 @@
+#include "common/text.h"
 #include "firmware/firmware_update.h"
 #include "link/program_exchange.h"
 #include "support/harness.h"
@@ -218,6 +219,51 @@ TEST_F(FirmwareUpdateTest, SecondStartWhileOneRunsIsRefused) {
     EXPECT_EQ(update(), Outcome::Refused);
     EXPECT_THAT(h.dialogs.texts(), ElementsAre(kTransferBusyMessage));
     EXPECT_THAT(h.serial.events, IsEmpty());
+}
+
+TEST_F(FirmwareUpdateTest, EveryEvenBlockRefreshesTheStatusAndThePortIsClosedWhileProgramming) {
+    scriptPrinter(0xAA, true);
+    struct AtPump {
+        std::size_t blocks;
+        bool portOpen;
+        std::string caption;
+        int bar;
+    };
+    std::vector<AtPump> pumps;
+    h.events.onPump = [&] {
+        pumps.push_back({blockWrites(), h.serial.isOpen(), label.caption(), bar.value()});
+    };
+    ASSERT_EQ(update(), Outcome::Done);
+
+    // 96 during the transfer, 9 during the programming wait, 1 at the end.
+    ASSERT_EQ(pumps.size(), 96u + 9u + 1u);
+    for (std::size_t k = 0; k < 96; ++k) {
+        SCOPED_TRACE("transfer pump " + std::to_string(k));
+        EXPECT_EQ(pumps[k].blocks, 2 * k + 1); // right after block 2k
+        EXPECT_TRUE(pumps[k].portOpen);
+        EXPECT_EQ(pumps[k].caption, "Status : Transfer Data   " + signedNumberText(k) + "%");
+        EXPECT_EQ(pumps[k].bar, static_cast<int>(k) + 1);
+    }
+    for (std::size_t k = 96; k < 105; ++k) {
+        SCOPED_TRACE("programming pump " + std::to_string(k - 96));
+        EXPECT_EQ(pumps[k].blocks, 192u);
+        EXPECT_FALSE(pumps[k].portOpen);
+    }
+    EXPECT_FALSE(pumps.back().portOpen);
+    EXPECT_EQ(pumps.back().caption, "Status : Updata   100%");
+    EXPECT_EQ(pumps.back().bar, 100);
+    // The port was opened twice: for the image, and for the restart check.
+    EXPECT_EQ(h.serial.openedDevices.size(), 2u);
+}
+
+TEST_F(FirmwareUpdateTest, ANewerChoiceMadeDuringTheUpdateDoesNotChangeIt) {
+    scriptPrinter(0xAA, true);
+    // The request is a copy: the window may show another file meanwhile.
+    FirmwareUpdateRequest live = request;
+    h.events.onPump = [&] { live.FirmFilePath = h.folder.path() / "other.firm"; };
+    ASSERT_EQ(updateFirmware(h.services(), h.choice, live, label, bar), Outcome::Done);
+    const auto image = firmwareImage();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), h.serial.written.begin() + 12));
 }
 
 } // namespace
