@@ -130,8 +130,15 @@ SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& re
 
     const auto path = programFile(services.programFolder, kUserSettingFile);
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        return unchanged;
+    if (!std::filesystem::exists(path, ec)) {
+        // Nothing saved yet: the page shows the record as it is, but the
+        // link's speed is not taken from a record that was never saved.
+        SettingsLoad load = applySettingsRecord(record, page);
+        load.Sbaud.reset();
+        load.selectParallel = false;
+        load.problems.clear();
+        return load;
+    }
     const auto bytes = readFirstBytes(path, kSettingsRecordSize);
     if (!bytes) {
         services.dialogs.message("The saved settings in " + path.string() +

@@ -92,9 +92,8 @@ std::optional<SettingsRecord> parseSettingsRecord(std::span<const std::uint8_t> 
 
 // Showing the "Printing Setting" page (SSTab1_Click on tab 0): reads
 // "user_setting" into `record` and loads the page from it. A missing file
-// loads nothing: the record and the page stay as they are and the link's
-// speed is not touched. A short or unreadable file is reported and loads
-// nothing either.
+// leaves the record as it is and shows it, without touching the link's
+// speed. A short or unreadable file is reported and loads nothing.
 SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& record,
                               const SettingsPage& page);
 

@@ -1,0 +1,14 @@
+// Ordalia: one window, no command line.
+
+#include "app/main_window.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ordalia"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Ordalia"));
+    ordalia::app::MainWindow window;
+    window.show();
+    return app.exec();
+}
