@@ -111,5 +111,32 @@ TEST_F(CompoundLoadTest, TraditionalChineseLastBlockIsZeroBeyondS) {
     EXPECT_EQ(zeros, 1006079 - 1006056); // positions 1,006,057 to 1,006,079
 }
 
+TEST_F(CompoundLoadTest, KoreanLastBlockHoldsPositionsUpToSThenZeros) {
+    const std::uint32_t s = 622656;
+    const auto path = writeFile("ex_Korean.code", s + 1000, 0x5A);
+    ASSERT_TRUE(loadCompoundImage(path, "ex_Korean.code", image).loaded);
+    ASSERT_EQ(compoundBlockCount(s), 2433u);
+    const CompoundBlock last = compoundStreamBlock(image, 2432);
+    ASSERT_EQ(2432u * 256u, 622592u);
+    int data = 0;
+    for (std::size_t g = 0; g < 16; ++g)
+        for (std::size_t j = 0; j < 16; ++j) {
+            const std::size_t from = 622592 + 16 * g + CompoundShuffleOrder[j];
+            ASSERT_EQ(last[16 * g + j], from <= s ? 0x5A : 0x00) << "file position " << from;
+            data += last[16 * g + j] != 0;
+        }
+    EXPECT_EQ(data, 622656 - 622592 + 1); // positions 622,592 to 622,656
+}
+
+TEST(CompoundBlockCountTest, FloorOfSOver256PlusOne) {
+    EXPECT_EQ(compoundBlockCount(600048), 2344u);
+    EXPECT_EQ(compoundBlockCount(1006056), 3930u);
+    EXPECT_EQ(compoundBlockCount(562032), 2196u);
+    EXPECT_EQ(compoundBlockCount(622656), 2433u);
+    EXPECT_EQ(compoundBlockCount(0), 1u);
+    EXPECT_EQ(compoundBlockCount(255), 1u);
+    EXPECT_EQ(compoundBlockCount(256), 2u); // position 256 starts a block of its own
+}
+
 } // namespace
 } // namespace ordalia
