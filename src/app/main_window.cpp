@@ -2,22 +2,22 @@
 
 #include "app/firmware_page.h"
 #include "app/font_page.h"
+#include "app/interface_strip.h"
 #include "app/logo_page.h"
 #include "app/settings_page.h"
 #include "app/test_print_page.h"
 #include "common/clock.h"
 #include "link/parallel_port.h"
-#include "link/port_names.h"
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -30,6 +30,20 @@ QLabel* makeLabel(const char* objectName, const QString& text, QWidget* parent) 
     // Captions such as "<ESC> < t >" are text, never markup.
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+QPushButton* makePushButton(const QString& objectName, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(objectName);
+    return button;
+}
+
+QProgressBar* makeProgressBar(const char* objectName, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QString::fromLatin1(objectName));
+    bar->setRange(0, 100);
+    bar->hide();
+    return bar;
 }
 
 MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
@@ -65,7 +79,7 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 8);
     layout->setSpacing(4);
-    buildInterfaceStrip();
+    m_Frame1 = new InterfaceStrip(this);
     layout->addWidget(m_Frame1);
 
     m_SSTab1 = new QTabWidget(this);
@@ -96,70 +110,26 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
         SSTab1_Click(shownTab);
         shownTab = m_SSTab1->currentIndex();
     });
-    connect(m_PortSelect_Serial, &QRadioButton::clicked, this,
+    connect(m_Frame1->PortSelect_Serial(), &QRadioButton::clicked, this,
             &MainWindow::PortSelect_Serial_Click);
-    connect(m_PortSelect_Parallel, &QRadioButton::clicked, this,
+    connect(m_Frame1->PortSelect_Parallel(), &QRadioButton::clicked, this,
             &MainWindow::PortSelect_Parallel_Click);
-    connect(m_SPort, &QComboBox::currentTextChanged, this, &MainWindow::showPortDevice);
+    connect(m_Frame1->SPort(), &QComboBox::currentTextChanged, this, &MainWindow::showPortDevice);
 
     Form_Load();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildInterfaceStrip() {
-    m_Frame1 = new QGroupBox(QStringLiteral("Interface Setting"), this);
-    m_Frame1->setObjectName(QStringLiteral("Frame1"));
-    auto* row = new QHBoxLayout(m_Frame1);
-    row->setContentsMargins(8, 2, 8, 2);
-
-    m_PortSelect_Serial = new QRadioButton(QStringLiteral("Serial"), m_Frame1);
-    m_PortSelect_Serial->setObjectName(QStringLiteral("PortSelect_Serial"));
-    m_PortSelect_Parallel = new QRadioButton(QStringLiteral("Parallel"), m_Frame1);
-    m_PortSelect_Parallel->setObjectName(QStringLiteral("PortSelect_Parallel"));
-    m_PortSelect_Serial->setChecked(true);
-
-    m_SPort = new QComboBox(m_Frame1);
-    m_SPort->setObjectName(QStringLiteral("SPort"));
-    m_SPort->setEditable(true);
-    m_SPort->setEditText(QStringLiteral("Combo1"));
-    m_SPort->setMinimumContentsLength(6);
-    m_Sbaud = new QComboBox(m_Frame1);
-    m_Sbaud->setObjectName(QStringLiteral("Sbaud"));
-    m_Sbaud->setEditable(true);
-    m_Sbaud->setEditText(QStringLiteral("Combo2"));
-    m_Sbaud->setMinimumContentsLength(12);
-    m_LPTPort = new QComboBox(m_Frame1);
-    m_LPTPort->setObjectName(QStringLiteral("LPTPort"));
-    m_LPTPort->addItems({QStringLiteral("LPT1"), QStringLiteral("LPT2")});
-    m_LPTPort->hide();
-    m_PortDevice = makeLabel("PortDevice", QString(), m_Frame1);
-    m_PortDevice->setEnabled(false);
-
-    row->addWidget(m_PortSelect_Serial);
-    row->addWidget(m_PortSelect_Parallel);
-    row->addSpacing(8);
-    row->addWidget(m_SPort);
-    row->addWidget(m_Sbaud);
-    row->addWidget(m_LPTPort);
-    row->addWidget(m_PortDevice, 1);
-}
-
 void MainWindow::Form_Load() {
     // 1. and 2.: the link's lists.
-    m_SPort->addItem(QStringLiteral(" "));
-    for (int n = 1; n <= 8; ++n)
-        m_SPort->addItem(QStringLiteral("COM %1").arg(n));
-    m_SPort->setCurrentIndex(1);
-    m_Sbaud->addItems({QStringLiteral("9600,n,8,1"), QStringLiteral("19200,n,8,1"),
-                       QStringLiteral("38400,n,8,1"), QStringLiteral("115200,n,8,1")});
-    m_Sbaud->setCurrentIndex(3);
+    m_Frame1->fillLists();
     // 3.: the settings page's lists.
     m_settingsPage->fillLists();
     // 4.: the page change as if the shown page had just been shown.
     SSTab1_Click(0);
     // 5.
-    m_PortSelect_Serial->setChecked(true);
+    m_Frame1->PortSelect_Serial()->setChecked(true);
     // 6. and 7.: the logo library; the code page check flag starts clear.
     m_logoPage->LoadLogoList();
     m_fontPage->resetCodePageTableError();
@@ -181,25 +151,25 @@ void MainWindow::SSTab1_Click(int) {
 }
 
 void MainWindow::PortSelect_Serial_Click() {
-    m_PortSelect_Serial->setChecked(true);
-    m_SPort->show();
-    m_Sbaud->show();
-    m_PortDevice->show();
-    m_LPTPort->hide();
+    m_Frame1->showSerial(true);
     m_settingsPage->setSerialOnlyVisible(true);
 }
 
 void MainWindow::PortSelect_Parallel_Click() {
-    m_PortSelect_Parallel->setChecked(true);
-    m_SPort->hide();
-    m_Sbaud->hide();
-    m_PortDevice->hide();
-    m_LPTPort->show();
+    m_Frame1->showSerial(false);
     m_settingsPage->setSerialOnlyVisible(false);
 }
 
+QComboBox* MainWindow::SPort() const {
+    return m_Frame1->SPort();
+}
+
+QComboBox* MainWindow::Sbaud() const {
+    return m_Frame1->Sbaud();
+}
+
 void MainWindow::selectSbaud(int index) {
-    m_Sbaud->setCurrentIndex(index);
+    m_Frame1->Sbaud()->setCurrentIndex(index);
 }
 
 void MainWindow::selectSerial() {
@@ -211,16 +181,7 @@ void MainWindow::selectParallel() {
 }
 
 LinkChoice MainWindow::linkChoice() const {
-    LinkChoice choice;
-    // Text typed into the list that is none of its entries selects no port.
-    const int index = m_SPort->currentIndex();
-    choice.portIndex = (index >= 0 && m_SPort->itemText(index) == m_SPort->currentText())
-                           ? index
-                           : m_SPort->findText(m_SPort->currentText(), Qt::MatchExactly);
-    choice.settings = toStdString(m_Sbaud->currentText());
-    choice.serialSelected = m_PortSelect_Serial->isChecked();
-    choice.parallelIndex = m_LPTPort->currentIndex();
-    return choice;
+    return m_Frame1->linkChoice();
 }
 
 std::filesystem::path MainWindow::commonDialogFile() const {
@@ -229,16 +190,7 @@ std::filesystem::path MainWindow::commonDialogFile() const {
 }
 
 void MainWindow::showPortDevice() {
-    const LinkChoice choice = linkChoice();
-    QString text;
-    if (choice.portIndex > 0)
-        text = QString::fromStdString(resolvePortName(choice.portIndex, m_programFolder).device);
-    else if (choice.portIndex == 0)
-        text = QStringLiteral("no port");
-    else
-        text = QStringLiteral("not a port entry");
-    m_SPort->setToolTip(text);
-    m_PortDevice->setText(text);
+    m_Frame1->showPortDevice(m_programFolder);
 }
 
 } // namespace ordalia::app

@@ -11,9 +11,9 @@
 #include <optional>
 
 class QComboBox;
-class QGroupBox;
 class QLabel;
-class QRadioButton;
+class QProgressBar;
+class QPushButton;
 class QTabWidget;
 
 namespace ordalia {
@@ -26,6 +26,7 @@ namespace ordalia::app {
 
 class FirmwarePage;
 class FontPage;
+class InterfaceStrip;
 class LogoPage;
 class SettingsPage;
 class TestPrintPage;
@@ -65,8 +66,14 @@ public:
     void selectSerial();
     void selectParallel();
 
-    QComboBox* SPort() const { return m_SPort; }
-    QComboBox* Sbaud() const { return m_Sbaud; }
+    QComboBox* SPort() const;
+    QComboBox* Sbaud() const;
+
+    SettingsPage& settingsPage() const { return *m_settingsPage; }
+    TestPrintPage& testPrintPage() const { return *m_testPrintPage; }
+    LogoPage& logoPage() const { return *m_logoPage; }
+    FontPage& fontPage() const { return *m_fontPage; }
+    FirmwarePage& firmwarePage() const { return *m_firmwarePage; }
 
     void PortSelect_Serial_Click();
     void PortSelect_Parallel_Click();
@@ -76,7 +83,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildInterfaceStrip();
     void Form_Load();
     void showPortDevice();
 
@@ -89,13 +95,7 @@ private:
     TransferGate m_gate;
     std::unique_ptr<Services> m_services;
 
-    QGroupBox* m_Frame1 = nullptr;
-    QRadioButton* m_PortSelect_Serial = nullptr;
-    QRadioButton* m_PortSelect_Parallel = nullptr;
-    QComboBox* m_SPort = nullptr;
-    QComboBox* m_Sbaud = nullptr;
-    QComboBox* m_LPTPort = nullptr;
-    QLabel* m_PortDevice = nullptr;
+    InterfaceStrip* m_Frame1 = nullptr;
     QTabWidget* m_SSTab1 = nullptr;
 
     SettingsPage* m_settingsPage = nullptr;
@@ -107,5 +107,8 @@ private:
 
 // Small helpers shared by the pages.
 QLabel* makeLabel(const char* objectName, const QString& text, QWidget* parent);
+QPushButton* makePushButton(const QString& objectName, const QString& caption, QWidget* parent);
+// 0 to 100, hidden until a transfer shows it.
+QProgressBar* makeProgressBar(const char* objectName, QWidget* parent);
 
 } // namespace ordalia::app

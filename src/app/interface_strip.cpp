@@ -1,0 +1,99 @@
+#include "app/interface_strip.h"
+
+#include "app/main_window.h"
+#include "app/qt_ui.h"
+#include "link/port_names.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+
+namespace ordalia::app {
+
+InterfaceStrip::InterfaceStrip(QWidget* parent)
+    : QGroupBox(QStringLiteral("Interface Setting"), parent) {
+    setObjectName(QStringLiteral("Frame1"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 2, 8, 2);
+
+    m_PortSelect_Serial = new QRadioButton(QStringLiteral("Serial"), this);
+    m_PortSelect_Serial->setObjectName(QStringLiteral("PortSelect_Serial"));
+    m_PortSelect_Parallel = new QRadioButton(QStringLiteral("Parallel"), this);
+    m_PortSelect_Parallel->setObjectName(QStringLiteral("PortSelect_Parallel"));
+    // Set as the window is created, and again by the start-up.
+    m_PortSelect_Serial->setChecked(true);
+
+    // Both lists take typed text too; their first texts give way to the
+    // entry selected at start.
+    m_SPort = new QComboBox(this);
+    m_SPort->setObjectName(QStringLiteral("SPort"));
+    m_SPort->setEditable(true);
+    m_SPort->setEditText(QStringLiteral("Combo1"));
+    m_SPort->setMinimumContentsLength(6);
+    m_Sbaud = new QComboBox(this);
+    m_Sbaud->setObjectName(QStringLiteral("Sbaud"));
+    m_Sbaud->setEditable(true);
+    m_Sbaud->setEditText(QStringLiteral("Combo2"));
+    m_Sbaud->setMinimumContentsLength(12);
+    m_LPTPort = new QComboBox(this);
+    m_LPTPort->setObjectName(QStringLiteral("LPTPort"));
+    m_LPTPort->addItems({QStringLiteral("LPT1"), QStringLiteral("LPT2")});
+    m_LPTPort->hide();
+    m_PortDevice = makeLabel("PortDevice", QString(), this);
+    m_PortDevice->setEnabled(false);
+
+    row->addWidget(m_PortSelect_Serial);
+    row->addWidget(m_PortSelect_Parallel);
+    row->addSpacing(8);
+    row->addWidget(m_SPort);
+    row->addWidget(m_Sbaud);
+    row->addWidget(m_LPTPort);
+    row->addWidget(m_PortDevice, 1);
+}
+
+void InterfaceStrip::fillLists() {
+    m_SPort->addItem(QStringLiteral(" "));
+    for (int n = 1; n <= 8; ++n)
+        m_SPort->addItem(QStringLiteral("COM %1").arg(n));
+    m_SPort->setCurrentIndex(1);
+    m_Sbaud->addItems({QStringLiteral("9600,n,8,1"), QStringLiteral("19200,n,8,1"),
+                       QStringLiteral("38400,n,8,1"), QStringLiteral("115200,n,8,1")});
+    m_Sbaud->setCurrentIndex(3);
+}
+
+LinkChoice InterfaceStrip::linkChoice() const {
+    LinkChoice choice;
+    // Text typed into the list that is none of its entries selects no port.
+    const int index = m_SPort->currentIndex();
+    choice.portIndex = (index >= 0 && m_SPort->itemText(index) == m_SPort->currentText())
+                           ? index
+                           : m_SPort->findText(m_SPort->currentText(), Qt::MatchExactly);
+    choice.settings = toStdString(m_Sbaud->currentText());
+    choice.serialSelected = m_PortSelect_Serial->isChecked();
+    choice.parallelIndex = m_LPTPort->currentIndex();
+    return choice;
+}
+
+void InterfaceStrip::showSerial(bool serial) {
+    (serial ? m_PortSelect_Serial : m_PortSelect_Parallel)->setChecked(true);
+    m_SPort->setVisible(serial);
+    m_Sbaud->setVisible(serial);
+    m_PortDevice->setVisible(serial);
+    m_LPTPort->setVisible(!serial);
+}
+
+void InterfaceStrip::showPortDevice(const std::filesystem::path& programFolder) {
+    const LinkChoice choice = linkChoice();
+    QString text;
+    if (choice.portIndex > 0)
+        text = QString::fromStdString(resolvePortName(choice.portIndex, programFolder).device);
+    else if (choice.portIndex == 0)
+        text = QStringLiteral("no port");
+    else
+        text = QStringLiteral("not a port entry");
+    m_SPort->setToolTip(text);
+    m_PortDevice->setText(text);
+}
+
+} // namespace ordalia::app
