@@ -181,17 +181,26 @@ void LogoPage::ListView1_ItemClick(QTreeWidgetItem* item) {
         return;
     const LogoPreview preview =
         ordalia::ListView1_ItemClick(m_window.services(), toStdString(item->text(0)));
-    if (preview.outcome != Outcome::Done)
+    if (preview.outcome == Outcome::Nothing)
         return;
-    QPixmap picture(QString::fromStdU16String(preview.picture.u16string()));
-    if (preview.stretch) {
+    // A bitmap that is gone (the message has been shown) leaves an empty
+    // preview; the labels still tell the size the list recorded.
+    QPixmap picture;
+    if (preview.outcome == Outcome::Done &&
+        !picture.load(QString::fromStdU16String(preview.picture.u16string())))
+        m_window.services().dialogs.message("The bitmap " + preview.picture.string() +
+                                            " cannot be shown: it is not a picture this "
+                                            "program can read.");
+    if (picture.isNull()) {
+        resetPreview();
+    } else if (preview.stretch) {
         const QSize size(preview.widthTwips / kTwipsPerPixel, preview.heightTwips / kTwipsPerPixel);
         m_Image1->setFixedSize(size);
-        picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        m_Image1->setPixmap(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     } else {
         m_Image1->setFixedSize(picture.size());
+        m_Image1->setPixmap(picture);
     }
-    m_Image1->setPixmap(picture);
     m_Label7->setText(toQString(preview.Label7));
     m_Label8->setText(toQString(preview.Label8));
     m_SSTab2->setCurrentIndex(0);
