@@ -161,8 +161,11 @@ public:
                                  device + " does not accept these line settings."};
             return errorFromErrno(code, device);
         }
-        // Whatever an earlier session left in the queues is not ours.
-        ::tcflush(fd, TCIOFLUSH);
+        // A reply an earlier session left unread is not ours. The output side
+        // is left alone: every send waits for its queue to empty, and on a
+        // pseudo-terminal (whose queue always counts 0) a flush here would
+        // throw away what the last operation wrote before the peer read it.
+        ::tcflush(fd, TCIFLUSH);
         m_fd = fd;
         m_device = device;
         m_settings = settings;
