@@ -1,7 +1,11 @@
 // The window as the user meets it: every control by name, the start-up
 // state, and what a click does with a fake port behind it.
 
+#include "app/code_page_page.h"
+#include "app/compound_page.h"
+#include "app/font_page.h"
 #include "app/main_window.h"
+#include "app/test_print_page.h"
 #include "support/harness.h"
 
 #include <QCheckBox>
@@ -37,6 +41,7 @@ const Control kControls[] = {
     {"PortSelect_Serial", "QRadioButton", "Serial", false, true},
     {"PortSelect_Parallel", "QRadioButton", "Parallel", false, true},
     {"LPTPort", "QComboBox", "LPT1", true, true},
+    {"PortDevice", "QLabel", nullptr, false, false},
     {"SSTab1", "QTabWidget", nullptr, false, true},
     // Printing Setting
     {"Frame2", "QGroupBox", "Printer Mode", false, true},
@@ -94,6 +99,8 @@ const Control kControls[] = {
     {"Label1", "QLabel", "Logo Files :", false, true},
     {"Label3", "QLabel", "0/255", false, true},
     {"Label2", "QLabel", "Logo Total Size: ", false, true},
+    // Loaded at start from an empty library.
+    {"Label4", "QLabel", "0k/128k", false, true},
     {"SSTab2", "QTabWidget", nullptr, false, true},
     {"Image1", "QLabel", "", false, true},
     {"Image2", "QLabel", "", false, true},
@@ -183,9 +190,10 @@ class WindowTest : public QObject {
         return w;
     }
 
-private Q_SLOTS:
-    void init() {
-        h = new Harness;
+    // A window over the harness as it is now: files written before this call
+    // are what the start-up finds.
+    void openWindow() {
+        delete window;
         app::WindowParts parts;
         parts.programFolder = h->folder.path();
         parts.serial = &h->serial;
@@ -194,6 +202,13 @@ private Q_SLOTS:
         parts.dialogs = &h->dialogs;
         window = new app::MainWindow(parts);
         window->show();
+    }
+
+private Q_SLOTS:
+    void init() {
+        h = new Harness;
+        window = nullptr;
+        openWindow();
     }
     void cleanup() {
         delete window;
@@ -416,6 +431,96 @@ private Q_SLOTS:
         QCOMPARE(control<QLineEdit>("Text_CP(1)")->text(), QStringLiteral("WPC1252"));
         QCOMPARE(control<QLineEdit>("Text_CP(5)")->text(), QStringLiteral("PC866"));
         QCOMPARE(control<QLineEdit>("model_name")->text(), QStringLiteral("RP-80"));
+    }
+
+    void startUpLoadsTheLogoListButLeavesTheSavedSettingsForLater() {
+        // Two logos of 1536 and 1024 bytes: 2560 bytes, 2.5k shown as 2k.
+        h->folder.write("Logo_Path", "1,\"/logos/a.bmp\",\"a.bmp\",1536,200,100\r\n"
+                                     "2,\"/logos/b.bmp\",\"b.bmp\",1024,64,32\r\n");
+        // Saved at 38400 with 3 inch mode: not applied until the page is shown.
+        h->folder.write("user_setting",
+                        std::vector<std::uint8_t>{0, 1, 3, 1, 1, 1, 0, 0, 2, 1, 1, 3, 0, 0x02});
+        openWindow();
+        auto* list = control<QTreeWidget>("ListView1");
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("a.bmp"));
+        QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("1024"));
+        QCOMPARE(control<QLabel>("Label3")->text(), QStringLiteral("2/255"));
+        QCOMPARE(control<QLabel>("Label4")->text(), QStringLiteral("2k/128k"));
+        QCOMPARE(control<QTabWidget>("SSTab1")->currentIndex(), 1);
+        QCOMPARE(control<QComboBox>("Sbaud")->currentIndex(), 3);
+        QCOMPARE(control<QComboBox>("SPort")->currentText(), QStringLiteral("COM 1"));
+        QVERIFY(control<QRadioButton>("PortSelect_Serial")->isChecked());
+        // Start-up neither opens the port nor asks or tells anything.
+        QVERIFY(h->serial.events.empty());
+        QVERIFY(h->dialogs.messages.empty());
+        QVERIFY(h->dialogs.questions.empty());
+        QVERIFY(h->dialogs.fileRequests.empty());
+    }
+
+    void blankPortEntryIsShownAsNoPort() {
+        auto* port = control<QComboBox>("SPort");
+        QCOMPARE(control<QLabel>("PortDevice")->text(), port->toolTip());
+        port->setCurrentIndex(0);
+        QCOMPARE(window->linkChoice().portIndex, 0);
+        QCOMPARE(port->toolTip(), QStringLiteral("no port"));
+        QCOMPARE(control<QLabel>("PortDevice")->text(), QStringLiteral("no port"));
+        port->setCurrentIndex(8);
+        QCOMPARE(window->linkChoice().portIndex, 8);
+        QCOMPARE(window->linkChoice().settings, std::string("115200,n,8,1"));
+    }
+
+    void parallelChoiceReachesTheTestPageOnTheChosenLptPort() {
+        h->folder.write("testpage/rec2.p", std::string("\x1b\x40", 2));
+        control<QRadioButton>("PortSelect_Parallel")->click();
+        control<QComboBox>("LPTPort")->setCurrentIndex(1);
+        QTest::mouseClick(control("test_rec2"), Qt::LeftButton);
+        // Nothing goes to the serial port; LPT2's data register (0x278)
+        // takes ESC @ and LPT1's nothing.
+        QVERIFY(h->serial.events.empty());
+        QCOMPARE(h->parallel.data(0x278), (std::vector<std::uint8_t>{0x1B, 0x40}));
+        QVERIFY(h->parallel.data(0x378).empty());
+        QVERIFY(h->dialogs.messages.empty());
+    }
+
+    void switchingTheFontTabsReloadsTheSlotsOnlyOnTheCodePageTab() {
+        const auto writeSlots = [this](const char* sixth, const char* model) {
+            h->folder.write("Codepage Table/Codepage",
+                            std::string("\"0\",\"PC437\"\r\n\"1\",\"katakana\"\r\n"
+                                        "\"2\",\"PC850\"\r\n\"3\",\"PC860\"\r\n"
+                                        "\"4\",\"PC863\"\r\n") +
+                                sixth + "\r\n");
+            h->folder.write("Codepage Table/model_name", std::string("\"") + model + "\"\r\n");
+        };
+        writeSlots("\"17\",\"PC866\"", "RP-80");
+        control<QTabWidget>("SSTab1")->setCurrentIndex(3);
+        QCOMPARE(control<QLineEdit>("Pos_CP(5)")->text(), QStringLiteral("17"));
+        auto* tabs = control<QTabWidget>("SSTab3");
+        tabs->setCurrentIndex(1);
+        writeSlots("\"18\",\"PC852\"", "POS-58");
+        // The compound tab leaves the rows as they were.
+        QCOMPARE(control<QLineEdit>("Pos_CP(5)")->text(), QStringLiteral("17"));
+        tabs->setCurrentIndex(0);
+        QCOMPARE(control<QLineEdit>("Pos_CP(5)")->text(), QStringLiteral("18"));
+        QCOMPARE(control<QLineEdit>("Text_CP(5)")->text(), QStringLiteral("PC852"));
+        QCOMPARE(control<QLineEdit>("model_name")->text(), QStringLiteral("POS-58"));
+        QVERIFY(h->dialogs.messages.empty());
+    }
+
+    void codePageTabWithoutItsListSaysSoAndKeepsTheRows() {
+        control<QTabWidget>("SSTab1")->setCurrentIndex(3);
+        QCOMPARE(h->dialogs.messages.size(), std::size_t{1});
+        QCOMPARE(control<QLineEdit>("Text_CP(1)")->text(), QStringLiteral("katakana"));
+        QVERIFY(h->serial.events.empty());
+    }
+
+    void pagesAreReachableByTheirClasses() {
+        QCOMPARE(static_cast<QWidget*>(&window->fontPage().codePagePage()),
+                 control("Pos_CP(0)")->parentWidget());
+        QCOMPARE(static_cast<QWidget*>(&window->fontPage().compoundPage()),
+                 control("open_com")->parentWidget());
+        QCOMPARE(static_cast<QWidget*>(&window->testPrintPage()),
+                 control("test_rec1")->parentWidget());
     }
 
     void closingWritesNothingAndLeavesNoPortOpen() {
