@@ -1,13 +1,16 @@
 // ordalia-vprinter: a virtual ESC/POS printer on a pseudo-terminal, for trying
 // the program without a printer and for scripted end-to-end runs.
 
+#include "font_image.h"
 #include "link/port_names.h"
+#include "paper_renderer.h"
 #include "virtual_printer.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -37,6 +40,14 @@ Line and files:
   --nv DIR                NV memory folder (default: a new temporary folder, kept)
   --exit-after-idle MS    end once nothing has arrived for MS milliseconds
   --quiet                 print only the slave path and errors
+
+Paper:
+  --render DIR            draw the paper to DIR/page-0001.png, one page per cut
+  --paper-dots N          paper width in dots until a settings download says
+                          otherwise (default 576, 80 mm; 384 for 58 mm)
+  --program DIR           the program folder whose "Codepage Table" gives the
+                          characters before a font download (default: the
+                          folder of this command)
 
 Printer:
   --programming-ms MS     silence after a font or firmware image (default 3000)
@@ -74,6 +85,9 @@ struct Arguments {
     int com = 1;
     std::optional<long long> exitAfterIdleMs;
     bool quiet = false;
+    std::filesystem::path renderFolder;
+    int paperDots = kPaperDots80mm;
+    std::filesystem::path programFolder;
 };
 
 int usageError(const std::string& message) {
@@ -126,6 +140,21 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
         } else if (option == "--exit-after-idle") {
             if (!(args.exitAfterIdleMs = count()))
                 return bad("milliseconds");
+        } else if (option == "--render") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a folder");
+            args.renderFolder = *text;
+        } else if (option == "--paper-dots") {
+            const auto n = count();
+            if (!n || *n < 8 || *n > 4096 || *n % 8 != 0)
+                return bad("a width in dots, a multiple of 8 from 8 to 4096");
+            args.paperDots = static_cast<int>(*n);
+        } else if (option == "--program") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a folder");
+            args.programFolder = *text;
         } else if (option == "--quiet") {
             args.quiet = true;
         } else if (option == "--programming-ms") {
@@ -191,6 +220,15 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
     return std::nullopt;
 }
 
+// Where this command lies: the program folder of a build or an installation.
+std::filesystem::path commandFolder(const char* argv0) {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec && !exe.empty())
+        return exe.parent_path();
+    return std::filesystem::absolute(argv0, ec).parent_path();
+}
+
 std::string stamp(std::chrono::steady_clock::time_point start) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start)
@@ -218,6 +256,24 @@ int main(int argc, char** argv) {
         std::cerr << "ordalia-vprinter: " << error.what() << "\n";
         return 1;
     }
+    std::optional<PaperRenderer> renderer;
+    if (!args.renderFolder.empty()) {
+        RenderOptions render;
+        render.outputFolder = args.renderFolder;
+        render.paperDots = args.paperDots;
+        render.keepPages = false;
+        const auto folder =
+            args.programFolder.empty() ? commandFolder(argv[0]) : args.programFolder;
+        auto fonts = loadDefaultFontImage(folder);
+        if (fonts.image) {
+            render.defaultFont = std::move(fonts.image);
+        } else {
+            std::cerr << "ordalia-vprinter: no code page fonts (" << fonts.problem
+                      << "); characters print as boxes until a font download\n";
+        }
+        printer->withModel(
+            [&](PrinterModel& model) { renderer.emplace(model, std::move(render)); });
+    }
     const std::string slave = printer->slavePath();
     std::cout << "ordalia-vprinter: printer on " << slave << std::endl;
     if (!args.portsFile.empty()) {
@@ -230,6 +286,9 @@ int main(int argc, char** argv) {
     }
     if (!args.quiet) {
         std::cout << "ordalia-vprinter: NV memory in " << printer->nvFolder().string() << "\n";
+        if (renderer)
+            std::cout << "ordalia-vprinter: drawing the paper to " << args.renderFolder.string()
+                      << "\n";
         if (!args.options.captureFile.empty())
             std::cout << "ordalia-vprinter: capturing to " << args.options.captureFile.string()
                       << "\n";
@@ -252,6 +311,8 @@ int main(int argc, char** argv) {
             break;
     }
     printer->stop();
+    if (renderer)
+        renderer->finish(); // the paper after the last cut
     printLog();
     if (!args.quiet)
         std::cout << "ordalia-vprinter: " << printer->receivedCount() << " byte(s) received"

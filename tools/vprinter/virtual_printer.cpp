@@ -504,4 +504,9 @@ void VirtualPrinter::onPrintData(PrintDataHandler handler) {
     m_model.onPrintData(std::move(handler));
 }
 
+void VirtualPrinter::withModel(const std::function<void(PrinterModel&)>& action) {
+    std::lock_guard lock(m_mutex);
+    action(m_model);
+}
+
 } // namespace ordalia::vprinter

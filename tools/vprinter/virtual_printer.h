@@ -115,6 +115,9 @@ public:
     void onCommand(CommandId id, CommandHandler handler);
     void onAnyCommand(CommandHandler handler);
     void onPrintData(PrintDataHandler handler);
+    // Runs `action` on the printer's model with the printer locked: to attach
+    // a renderer (PaperRenderer) or to read one while the printer runs.
+    void withModel(const std::function<void(PrinterModel&)>& action);
 
 private:
     void run();

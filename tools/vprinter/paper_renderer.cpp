@@ -1,0 +1,867 @@
+#include "paper_renderer.h"
+
+#include "common/files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
+namespace ordalia::vprinter {
+namespace {
+
+// The printer's defaults after ESC @.
+constexpr int kDefaultLineSpacing = 30; // 1/6 inch at 180 motion units per inch
+constexpr int kDefaultTabDots = 8 * 12; // every 8 Font A characters
+constexpr int kDefaultBarHeight = 162;
+constexpr int kDefaultModuleWidth = 3;
+constexpr int kMaxTabStops = 32;
+
+// The cut mark: a dashed line across the paper below the last print, with
+// what kind of cut it was in the middle.
+constexpr int kCutMarginDots = 8;
+constexpr int kCutDash = 12;
+constexpr int kCutGap = 4;
+constexpr int kCutThickness = 2;
+
+int clampInt(long long v, int lo, int hi) {
+    return static_cast<int>(std::clamp<long long>(v, lo, hi));
+}
+
+int word(const EscPosCommand& c, std::size_t at) {
+    return c.at(at) | c.at(at + 1) << 8;
+}
+
+// Copies `image` onto `target` at x, y; dots are ORed, as on paper.
+void blit(DotImage& target, const DotImage& image, int x, int y) {
+    for (int r = 0; r < image.height; ++r)
+        for (int c = 0; c < image.width; ++c)
+            if (image.dots[static_cast<std::size_t>(r) * image.width + c])
+                target.set(x + c, y + r);
+}
+
+// Every dot becomes a block of sx x sy.
+DotImage scaled(const DotImage& image, int sx, int sy) {
+    if (sx == 1 && sy == 1)
+        return image;
+    DotImage out(image.width * sx, image.height * sy);
+    for (int r = 0; r < out.height; ++r)
+        for (int c = 0; c < out.width; ++c)
+            if (image.dot(c / sx, r / sy))
+                out.set(c, r);
+    return out;
+}
+
+struct Symbology {
+    std::string_view name;
+    bool formTwo = false; // GS k m n d1...dn
+};
+
+// The bar code systems of GS k by m, nothing for an m the printer lacks.
+std::optional<Symbology> symbology(int m) {
+    switch (m) {
+    case 0:
+        return Symbology{"UPC-A"};
+    case 1:
+        return Symbology{"UPC-E"};
+    case 2:
+        return Symbology{"EAN13"};
+    case 3:
+        return Symbology{"EAN8"};
+    case 4:
+        return Symbology{"CODE39"};
+    case 5:
+        return Symbology{"ITF"};
+    case 6:
+        return Symbology{"CODABAR"};
+    case 65:
+        return Symbology{"UPC-A", true};
+    case 66:
+        return Symbology{"UPC-E", true};
+    case 67:
+        return Symbology{"EAN13", true};
+    case 68:
+        return Symbology{"EAN8", true};
+    case 69:
+        return Symbology{"CODE39", true};
+    case 70:
+        return Symbology{"ITF", true};
+    case 71:
+        return Symbology{"CODABAR", true};
+    case 72:
+        return Symbology{"CODE93", true};
+    case 73:
+        return Symbology{"CODE128", true};
+    default:
+        return std::nullopt;
+    }
+}
+
+// CODE128 data starts with a code set ("{A", "{B", "{C") and may switch set
+// or shift on the way; the readable text leaves those out. Counts the
+// symbols the bar code needs.
+struct Code128Text {
+    std::string text;
+    int symbols = 0;
+};
+
+Code128Text code128(std::string_view data) {
+    Code128Text out;
+    char set = 'B';
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '{' && i + 1 < data.size()) {
+            const char f = data[++i];
+            if (f == 'A' || f == 'B' || f == 'C')
+                set = f;
+            if (f == '{')
+                out.text += '{';
+            ++out.symbols;
+            continue;
+        }
+        if (set == 'C') {
+            // One symbol for each pair of digits, given as one byte 0 to 99.
+            char pair[4];
+            std::snprintf(pair, sizeof pair, "%02d", static_cast<unsigned char>(data[i]) % 100);
+            out.text += pair;
+        } else {
+            out.text += data[i];
+        }
+        ++out.symbols;
+    }
+    return out;
+}
+
+// The width of the bar code in modules, as its system lays it out (with the
+// wide elements twice the narrow); the printer adds start, stop and check
+// characters itself.
+int barcodeModules(std::string_view name, std::string_view data) {
+    const int n = static_cast<int>(data.size());
+    if (name == "UPC-A" || name == "EAN13")
+        return 95;
+    if (name == "UPC-E")
+        return 51;
+    if (name == "EAN8")
+        return 67;
+    if (name == "CODE39")
+        return (n + 2) * 13 - 1;
+    if (name == "ITF")
+        return n * 7 + 8;
+    if (name == "CODABAR")
+        return n * 12 - 1;
+    if (name == "CODE93")
+        return (n + 4) * 9 + 1;
+    return (code128(data).symbols + 2) * 11 + 2; // CODE128: symbols, check, stop
+}
+
+} // namespace
+
+struct PaperRenderer::State {
+    State(PrinterModel& m, RenderOptions o) : model(m), options(std::move(o)) {}
+
+    PrinterModel& model;
+    RenderOptions options;
+    std::vector<RenderedPage> pages;
+    std::vector<std::string> problems;
+    int pageCount = 0;
+
+    // --- the font ---
+    std::optional<FontImage> nvFont;         // font.bin in the NV folder at start
+    std::optional<FontImage> downloadedFont; // the last font download
+    std::optional<std::uint8_t> nvPrinterMode;
+    std::size_t seenExchanges = 0;
+    FontImage placeholder = FontImage::placeholder();
+
+    // --- the paper ---
+    DotImage paper; // width 0 until the page starts
+    int y = 0;      // the row the next line prints at
+
+    // --- the line being collected ---
+    struct Item {
+        int x = 0;
+        DotImage image;
+    };
+    std::vector<Item> line;
+    int lineX = 0; // from the start of the print area
+
+    // --- modes (ESC @ restores them) ---
+    bool fontB = false;
+    bool emphasised = false;
+    bool doubleStrike = false;
+    int underline = 0; // 0, 1 or 2 dots
+    bool reverse = false;
+    int widthScale = 1;
+    int heightScale = 1;
+    int rightSpacing = 0;
+    std::uint8_t table = 0;
+    int alignment = 0; // 0 left, 1 centre, 2 right
+    int lineSpacing = kDefaultLineSpacing;
+    int leftMargin = 0;
+    std::optional<int> areaWidth; // GS W; none: up to the paper's edge
+    std::vector<int> tabStops;    // dots from the start of the print area; empty: the default
+    bool customTabs = false;
+    int barHeight = kDefaultBarHeight;
+    int moduleWidth = kDefaultModuleWidth;
+    int hriPosition = 0; // 0 none, 1 above, 2 below, 3 both
+    bool hriFontB = false;
+
+    void reset() {
+        line.clear();
+        lineX = 0;
+        fontB = false;
+        emphasised = false;
+        doubleStrike = false;
+        underline = 0;
+        reverse = false;
+        widthScale = 1;
+        heightScale = 1;
+        rightSpacing = 0;
+        table = 0;
+        alignment = 0;
+        lineSpacing = kDefaultLineSpacing;
+        leftMargin = 0;
+        areaWidth.reset();
+        tabStops.clear();
+        customTabs = false;
+        barHeight = kDefaultBarHeight;
+        moduleWidth = kDefaultModuleWidth;
+        hriPosition = 0;
+        hriFontB = false;
+    }
+
+    const FontImage& font() {
+        // A font download that has finished since the last look replaces the
+        // characters from then on.
+        if (model.exchanges().size() != seenExchanges) {
+            seenExchanges = model.exchanges().size();
+            if (const auto& bytes = model.fontImage()) {
+                if (!downloadedFont || downloadedFont->bytes() != *bytes)
+                    downloadedFont = FontImage::fromBytes(*bytes);
+            }
+        }
+        if (downloadedFont)
+            return *downloadedFont;
+        if (nvFont)
+            return *nvFont;
+        if (options.defaultFont)
+            return *options.defaultFont;
+        return placeholder;
+    }
+
+    int paperWidthNow() const {
+        std::optional<std::uint8_t> mode = nvPrinterMode;
+        if (const auto& settings = model.settings())
+            mode = settings->record[1];
+        if (mode)
+            return *mode == 0 ? kPaperDots58mm : kPaperDots80mm;
+        return std::clamp(options.paperDots, 8, 4096);
+    }
+
+    void startPageIfNeeded() {
+        if (paper.width == 0) {
+            paper = DotImage(paperWidthNow(), 0);
+            y = 0;
+        }
+    }
+
+    int areaLeft() const { return std::clamp(leftMargin, 0, std::max(0, paper.width - 1)); }
+    int areaRight() const {
+        const int right = areaWidth ? areaLeft() + *areaWidth : paper.width;
+        return std::clamp(right, areaLeft() + 1, paper.width);
+    }
+    int areaDots() const { return areaRight() - areaLeft(); }
+
+    // Makes the paper long enough for rows up to `bottom` (exclusive).
+    void growTo(int bottom) {
+        if (bottom <= paper.height)
+            return;
+        paper.dots.resize(static_cast<std::size_t>(paper.width) * bottom, 0);
+        paper.height = bottom;
+    }
+
+    // Room for a block of `height` rows: a page that would grow past the
+    // limit is ended first.
+    void makeRoom(int height) {
+        startPageIfNeeded();
+        if (y > 0 && y + height > options.maxPageDots)
+            endPage(std::nullopt);
+        startPageIfNeeded();
+    }
+
+    void feed(int dots) {
+        startPageIfNeeded();
+        y += std::max(0, dots);
+        if (y > options.maxPageDots)
+            endPage(std::nullopt);
+    }
+
+    // Where a block `width` wide starts, by the alignment.
+    int alignedX(int width) const {
+        const int free = std::max(0, areaDots() - width);
+        const int offset = alignment == 1 ? free / 2 : alignment == 2 ? free : 0;
+        return areaLeft() + offset;
+    }
+
+    // A block printed across the print area on its own: a raster image, a
+    // logo, a bar code.
+    void printBlock(const DotImage& image, bool aligned = true) {
+        printLineIfAny();
+        makeRoom(image.height);
+        const int x = aligned ? alignedX(image.width) : areaLeft();
+        growTo(y + image.height);
+        // Clipped at the print area's right edge, as the head has no more dots.
+        DotImage clipped = image;
+        const int room = areaRight() - x;
+        if (clipped.width > room) {
+            DotImage cut(room, image.height);
+            for (int r = 0; r < image.height; ++r)
+                for (int c = 0; c < room; ++c)
+                    cut.set(c, r, image.dot(c, r));
+            clipped = std::move(cut);
+        }
+        blit(paper, clipped, x, y);
+        y += image.height;
+    }
+
+    // Prints the line and feeds `feedDots` or the line's height, whichever
+    // is more.
+    void printLine(int feedDots) {
+        startPageIfNeeded();
+        int height = 0;
+        for (const auto& item : line)
+            height = std::max(height, item.image.height);
+        makeRoom(std::max(height, feedDots));
+        if (!line.empty()) {
+            const int x0 = alignedX(lineX);
+            growTo(y + height);
+            // Characters of different heights stand on one base line.
+            for (const auto& item : line)
+                blit(paper, item.image, x0 + item.x, y + height - item.image.height);
+        }
+        line.clear();
+        lineX = 0;
+        feed(std::max(height, feedDots));
+    }
+
+    void printLineIfAny() {
+        if (!line.empty() || lineX > 0)
+            printLine(0);
+    }
+
+    // Puts a cell into the line, wrapping to the next line when it does not
+    // fit; a cell wider than the whole print area is dropped.
+    void addToLine(DotImage cell) {
+        startPageIfNeeded();
+        if (cell.width > areaDots())
+            return;
+        if (lineX + cell.width > areaDots())
+            printLine(lineSpacing);
+        const int x = lineX;
+        lineX += cell.width;
+        line.push_back({x, std::move(cell)});
+    }
+
+    // One character as the current modes print it.
+    DotImage characterCell(std::uint8_t c, bool useFontB, bool styled) {
+        const FontImage& f = font();
+        const int slot = f.slotForTable(table);
+        const int glyphW = useFontB ? FontImage::kFontBWidth : FontImage::kFontAWidth;
+        const int pitch = useFontB ? 9 : 12;
+        const int glyphH = useFontB ? FontImage::kFontBHeight : FontImage::kFontAHeight;
+        const int sx = styled ? widthScale : 1;
+        const int sy = styled ? heightScale : 1;
+        const int spacing = styled ? rightSpacing : 0;
+        DotImage base(pitch + spacing, glyphH);
+        const bool bold = styled && (emphasised || doubleStrike);
+        for (int r = 0; r < glyphH; ++r) {
+            const std::uint16_t bits = useFontB
+                                           ? static_cast<std::uint16_t>(f.fontBRow(slot, c, r) << 8)
+                                           : f.fontARow(slot, c, r);
+            for (int col = 0; col < glyphW; ++col) {
+                bool on = (bits & (0x8000 >> col)) != 0;
+                // Emphasis burns each dot twice, the second time one dot on.
+                if (bold && col > 0)
+                    on = on || (bits & (0x8000 >> (col - 1))) != 0;
+                base.set(col, r, on);
+            }
+            if (bold && (bits & (0x8000 >> (glyphW - 1))))
+                base.set(glyphW, r);
+        }
+        DotImage cell = scaled(base, sx, sy);
+        if (styled && underline > 0)
+            for (int r = cell.height - underline; r < cell.height; ++r)
+                for (int col = 0; col < cell.width; ++col)
+                    cell.set(col, r);
+        if (styled && reverse)
+            for (auto& dot : cell.dots)
+                dot = dot ? 0 : 1;
+        return cell;
+    }
+
+    // Text in one font at normal size, without the modes, for the printer's
+    // own labels (bar code text, the self-test page, the cut mark).
+    DotImage plainText(std::string_view text, bool useFontB) {
+        const int pitch = useFontB ? 9 : 12;
+        const int height = useFontB ? FontImage::kFontBHeight : FontImage::kFontAHeight;
+        DotImage out(pitch * static_cast<int>(text.size()), height);
+        for (std::size_t i = 0; i < text.size(); ++i)
+            blit(out, characterCell(static_cast<std::uint8_t>(text[i]), useFontB, false),
+                 static_cast<int>(i) * pitch, 0);
+        return out;
+    }
+
+    void character(std::uint8_t c) {
+        if (c < 0x20)
+            return; // a control the printer does not know prints nothing
+        addToLine(characterCell(c, fontB, true));
+    }
+
+    void tab() {
+        startPageIfNeeded();
+        if (!customTabs) {
+            const int next = (lineX / kDefaultTabDots + 1) * kDefaultTabDots;
+            if (next < areaDots())
+                lineX = next;
+            return;
+        }
+        for (const int stop : tabStops)
+            if (stop > lineX && stop < areaDots()) {
+                lineX = stop;
+                return;
+            }
+    }
+
+    void setTabs(const EscPosCommand& c) {
+        tabStops.clear();
+        customTabs = true;
+        const int column = (fontB ? 9 : 12) + rightSpacing;
+        int last = 0;
+        for (std::size_t i = 2; i + 1 < c.raw.size() && tabStops.size() < kMaxTabStops; ++i) {
+            const int n = c.raw[i];
+            if (n <= last)
+                break; // positions must ascend; the rest are ignored
+            tabStops.push_back(n * column);
+            last = n;
+        }
+    }
+
+    void printMode(std::uint8_t n) {
+        fontB = (n & 0x01) != 0;
+        emphasised = (n & 0x08) != 0;
+        heightScale = (n & 0x10) ? 2 : 1;
+        widthScale = (n & 0x20) ? 2 : 1;
+        underline = (n & 0x80) ? 1 : 0;
+    }
+
+    // ESC * m nL nH d1...dk: a bit image in the line, 24 dots high in every
+    // mode (the 8-dot modes print each dot three rows high).
+    void bitImage(const EscPosCommand& c) {
+        const int m = c.at(2);
+        const int n = word(c, 3);
+        const bool tall = m == 32 || m == 33;
+        const int sx = (m == 0 || m == 32) ? 2 : 1;
+        const int sy = tall ? 1 : 3;
+        const int bands = tall ? 3 : 1;
+        DotImage base(n, 8 * bands);
+        for (int col = 0; col < n; ++col)
+            for (int b = 0; b < bands; ++b) {
+                const std::uint8_t v = c.at(5 + static_cast<std::size_t>(col) * bands + b);
+                for (int k = 0; k < 8; ++k)
+                    if (v & (0x80 >> k))
+                        base.set(col, 8 * b + k);
+            }
+        DotImage image = scaled(base, sx, sy);
+        startPageIfNeeded();
+        // Whatever does not fit on the line is not printed.
+        const int room = areaDots() - lineX;
+        if (room <= 0)
+            return;
+        if (image.width > room) {
+            DotImage cut(room, image.height);
+            for (int r = 0; r < image.height; ++r)
+                for (int col = 0; col < room; ++col)
+                    cut.set(col, r, image.dot(col, r));
+            image = std::move(cut);
+        }
+        const int x = lineX;
+        lineX += image.width;
+        line.push_back({x, std::move(image)});
+    }
+
+    // GS v 0 m xL xH yL yH d1...dk: rows of x bytes, the leftmost dot in bit 7.
+    void raster(const EscPosCommand& c) {
+        const int m = c.at(3);
+        const int x = word(c, 4);
+        const int rows = word(c, 6);
+        DotImage image(8 * x, rows);
+        for (int r = 0; r < rows; ++r)
+            for (int b = 0; b < x; ++b) {
+                const std::uint8_t v = c.at(8 + static_cast<std::size_t>(r) * x + b);
+                for (int k = 0; k < 8; ++k)
+                    if (v & (0x80 >> k))
+                        image.set(8 * b + k, r);
+            }
+        printBlock(scaled(image, (m & 1) ? 2 : 1, (m & 2) ? 2 : 1));
+    }
+
+    void logo(const EscPosCommand& c) {
+        const int number = c.at(2);
+        const int m = c.at(3);
+        const auto& logos = model.logos();
+        if (number < 1 || number > static_cast<int>(logos.size()))
+            return; // the printer prints nothing for a logo it does not hold
+        const NvLogo& logo = logos[number - 1];
+        DotImage image(logo.widthDots(), logo.heightDots());
+        for (int r = 0; r < image.height; ++r)
+            for (int col = 0; col < image.width; ++col)
+                if (logo.dot(col, r))
+                    image.set(col, r);
+        printBlock(scaled(image, (m & 1) ? 2 : 1, (m & 2) ? 2 : 1));
+    }
+
+    void barcode(const EscPosCommand& c) {
+        const auto system = symbology(c.at(2));
+        if (!system)
+            return;
+        std::string data;
+        if (system->formTwo) {
+            const std::size_t n = c.at(3);
+            for (std::size_t i = 0; i < n; ++i)
+                data += static_cast<char>(c.at(4 + i));
+        } else {
+            for (std::size_t i = 3; i < c.raw.size() && c.raw[i] != 0x00; ++i)
+                data += static_cast<char>(c.raw[i]);
+        }
+        const std::string hri = system->name == "CODE128" ? code128(data).text : data;
+        const int width = std::min(barcodeModules(system->name, data) * moduleWidth, areaDots());
+        const int height = std::max(barHeight, 1);
+
+        // The box: a frame the size of the bar code, its system and data inside.
+        DotImage box(width, height);
+        for (int col = 0; col < width; ++col)
+            for (int k = 0; k < 2; ++k) {
+                box.set(col, k);
+                box.set(col, height - 1 - k);
+            }
+        for (int r = 0; r < height; ++r)
+            for (int k = 0; k < 2; ++k) {
+                box.set(k, r);
+                box.set(width - 1 - k, r);
+            }
+        const DotImage label = plainText("[" + std::string(system->name) + "]", true);
+        const DotImage text = plainText(hri, true);
+        const int labelsHeight = label.height + 2 + text.height;
+        if (labelsHeight + 6 <= height) {
+            const int top = (height - labelsHeight) / 2;
+            blit(box, label, (width - label.width) / 2, top);
+            blit(box, text, (width - text.width) / 2, top + label.height + 2);
+        } else if (label.height + 4 <= height) {
+            blit(box, label, (width - label.width) / 2, (height - label.height) / 2);
+        }
+
+        const DotImage readable = plainText(hri, hriFontB);
+        const int readableWidth = std::min(readable.width, areaDots());
+        const int total = std::max(width, readableWidth);
+        auto centred = [&](const DotImage& image) {
+            DotImage out(total, image.height);
+            blit(out, image, (total - image.width) / 2, 0);
+            return out;
+        };
+        if (hriPosition == 1 || hriPosition == 3)
+            printBlock(centred(readable));
+        printBlock(centred(box));
+        if (hriPosition == 2 || hriPosition == 3)
+            printBlock(centred(readable));
+    }
+
+    void cut(const EscPosCommand& c) {
+        Cut mark;
+        mark.mode = c.at(2);
+        mark.feed = c.raw.size() == 4 ? c.at(3) : -1;
+        mark.partial = mark.mode == 1 || mark.mode == 49 || mark.mode == 66 || mark.mode == 98 ||
+                       mark.mode == 104;
+        printLineIfAny();
+        startPageIfNeeded();
+        if (mark.feed > 0)
+            feed(mark.feed);
+        y += kCutMarginDots;
+        const DotImage label = plainText(mark.partial ? "PARTIAL CUT" : "CUT", true);
+        const int markHeight = std::max(label.height, kCutThickness);
+        growTo(y + markHeight);
+        const int lineTop = y + (markHeight - kCutThickness) / 2;
+        const int gapLeft = (paper.width - label.width) / 2 - 8;
+        const int gapRight = gapLeft + label.width + 16;
+        for (int col = 0; col < paper.width; ++col) {
+            if (col >= gapLeft && col < gapRight)
+                continue;
+            if (col % (kCutDash + kCutGap) >= kCutDash)
+                continue;
+            for (int k = 0; k < kCutThickness; ++k)
+                paper.set(col, lineTop + k);
+        }
+        blit(paper, label, (paper.width - label.width) / 2, y);
+        y += markHeight;
+        endPage(mark);
+    }
+
+    // ESC 0x88: the heading lines and code page rows the image holds, and the
+    // characters of the current table in both fonts.
+    void selfTest() {
+        printLineIfAny();
+        const FontImage& f = font();
+        const int savedAlignment = alignment;
+        auto textLine = [&](const std::string& text, bool useFontB) {
+            alignment = 0;
+            printBlock(plainText(text, useFontB), false);
+            feed(useFontB ? 4 : 6);
+        };
+        textLine(f.heading(0), false);
+        textLine(f.heading(1), false);
+        feed(kDefaultLineSpacing);
+        for (int slot = 0; slot < FontImage::kSlots; ++slot)
+            textLine(f.nameRow(slot) + "  (ESC t " + std::to_string(f.tableNumber(slot)) + ")",
+                     true);
+        feed(kDefaultLineSpacing);
+        for (const bool useFontB : {false, true}) {
+            const int perLine = useFontB ? 32 : 16;
+            for (int first = 0x20; first < 0x100; first += perLine) {
+                std::string row;
+                for (int ch = first; ch < first + perLine && ch < 0x100; ++ch)
+                    row += static_cast<char>(ch);
+                textLine(row, useFontB);
+            }
+            feed(kDefaultLineSpacing);
+        }
+        alignment = savedAlignment;
+        EscPosCommand command;
+        static constexpr std::uint8_t kPartialCut[] = {0x1D, 0x56, 0x42, 0x00};
+        command.raw = kPartialCut;
+        cut(command);
+    }
+
+    void endPage(std::optional<Cut> mark) {
+        if (paper.width == 0)
+            return;
+        growTo(y);
+        RenderedPage page;
+        page.number = ++pageCount;
+        page.width = paper.width;
+        page.height = paper.height;
+        page.cut = mark;
+        if (!options.outputFolder.empty() && paper.height > 0) {
+            char name[32];
+            std::snprintf(name, sizeof name, "page-%04d.png", page.number);
+            const auto path = options.outputFolder / name;
+            std::error_code ec;
+            std::filesystem::create_directories(options.outputFolder, ec);
+            if (const auto error =
+                    replaceFileAtomically(path, encodePng(paper, options.compression))) {
+                problems.push_back("cannot write " + path.string() + ": " + *error);
+                model.note("render: " + problems.back());
+            } else {
+                page.file = path;
+                model.note("render: page " + std::to_string(page.number) + ", " +
+                           std::to_string(page.width) + " x " + std::to_string(page.height) +
+                           " dots, written to " + path.string());
+            }
+        }
+        if (options.keepPages)
+            page.image = std::move(paper);
+        pages.push_back(std::move(page));
+        paper = DotImage();
+        y = 0;
+    }
+
+    void command(const EscPosCommand& c) {
+        if (c.malformed)
+            return;
+        switch (c.id()) {
+        case CommandId::LineFeed:
+            printLine(lineSpacing);
+            break;
+        case CommandId::FormFeed:
+            printLineIfAny();
+            break;
+        case CommandId::HorizontalTab:
+            tab();
+            break;
+        case CommandId::Cancel:
+            line.clear();
+            lineX = 0;
+            break;
+        case CommandId::EscAt:
+            reset();
+            break;
+        case CommandId::EscBang:
+            printMode(c.at(2));
+            break;
+        case CommandId::GsBang: {
+            const int n = c.at(2);
+            const int w = (n >> 4) + 1;
+            const int h = (n & 0x0F) + 1;
+            if (w <= 8 && h <= 8) {
+                widthScale = w;
+                heightScale = h;
+            }
+            break;
+        }
+        case CommandId::EscM:
+            fontB = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::EscE:
+            emphasised = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::EscG:
+            doubleStrike = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::EscMinus: {
+            const int n = c.at(2);
+            underline = (n == 1 || n == 49) ? 1 : (n == 2 || n == 50) ? 2 : 0;
+            break;
+        }
+        case CommandId::GsB:
+            reverse = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::EscSpace:
+            rightSpacing = c.at(2);
+            break;
+        case CommandId::Esct:
+            table = c.at(2);
+            break;
+        case CommandId::Esca: {
+            const int n = c.at(2);
+            if (n <= 2 || (n >= 48 && n <= 50))
+                alignment = n % 48;
+            break;
+        }
+        case CommandId::EscTwo:
+            lineSpacing = kDefaultLineSpacing;
+            break;
+        case CommandId::EscThree:
+            lineSpacing = c.at(2);
+            break;
+        case CommandId::EscJ:
+            printLine(c.at(2));
+            break;
+        case CommandId::Escd: {
+            const int n = c.at(2);
+            if (n == 0)
+                printLineIfAny();
+            else
+                printLine(lineSpacing + (n - 1) * lineSpacing);
+            break;
+        }
+        case CommandId::EscDollar:
+            startPageIfNeeded();
+            lineX = clampInt(word(c, 2), 0, areaDots());
+            break;
+        case CommandId::EscBackslash: {
+            startPageIfNeeded();
+            const int step = static_cast<std::int16_t>(word(c, 2));
+            lineX = clampInt(static_cast<long long>(lineX) + step, 0, areaDots());
+            break;
+        }
+        case CommandId::EscD:
+            setTabs(c);
+            break;
+        case CommandId::GsL:
+            leftMargin = word(c, 2);
+            break;
+        case CommandId::GsW:
+            areaWidth = word(c, 2);
+            break;
+        case CommandId::EscStar:
+            bitImage(c);
+            break;
+        case CommandId::Gsv:
+            if (c.at(2) == '0')
+                raster(c);
+            break;
+        case CommandId::Fsp:
+            logo(c);
+            break;
+        case CommandId::Gsh:
+            if (c.at(2) >= 1)
+                barHeight = c.at(2);
+            break;
+        case CommandId::Gsw: {
+            const int n = c.at(2);
+            if (n >= 1 && n <= 6)
+                moduleWidth = n;
+            break;
+        }
+        case CommandId::GsH:
+            hriPosition = c.at(2) % 48 <= 3 ? c.at(2) % 48 : hriPosition;
+            break;
+        case CommandId::Gsf:
+            hriFontB = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::Gsk:
+            barcode(c);
+            break;
+        case CommandId::GsV:
+            cut(c);
+            break;
+        case CommandId::EscSelfTest:
+            selfTest();
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+PaperRenderer::PaperRenderer(PrinterModel& model, RenderOptions options)
+    : m_state(std::make_shared<State>(model, std::move(options))) {
+    State& s = *m_state;
+    s.options.maxPageDots = std::max(s.options.maxPageDots, 64);
+    // What the printer kept in its NV memory from an earlier run.
+    if (!model.nvFolder().empty()) {
+        const auto font = readWholeFile(model.nvFolder() / "font.bin", FontImage::kSize);
+        if (font.status == FileRead::Status::Ok)
+            s.nvFont = FontImage::fromBytes(font.bytes);
+        const auto settings = readWholeFile(model.nvFolder() / "settings.bin", 14);
+        if (settings.status == FileRead::Status::Ok && settings.bytes.size() == 14)
+            s.nvPrinterMode = settings.bytes[1];
+    }
+    s.seenExchanges = model.exchanges().size();
+    if (const auto& bytes = model.fontImage())
+        s.downloadedFont = FontImage::fromBytes(*bytes);
+
+    std::weak_ptr<State> weak = m_state;
+    model.onAnyCommand([weak](const EscPosCommand& command) {
+        if (const auto state = weak.lock())
+            state->command(command);
+    });
+    model.onPrintData([weak](std::uint8_t byte) {
+        if (const auto state = weak.lock())
+            state->character(byte);
+    });
+}
+
+PaperRenderer::~PaperRenderer() = default;
+
+const std::vector<RenderedPage>& PaperRenderer::pages() const {
+    return m_state->pages;
+}
+
+int PaperRenderer::pageCount() const {
+    return m_state->pageCount;
+}
+
+const DotImage& PaperRenderer::paper() const {
+    return m_state->paper;
+}
+
+void PaperRenderer::finish() {
+    State& s = *m_state;
+    s.printLineIfAny();
+    if (s.paper.width > 0 && std::max(s.y, s.paper.height) > 0)
+        s.endPage(std::nullopt);
+    else
+        s.paper = DotImage();
+}
+
+const std::vector<std::string>& PaperRenderer::problems() const {
+    return m_state->problems;
+}
+
+} // namespace ordalia::vprinter

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "dot_image.h"
+#include "font_image.h"
+#include "png.h"
+#include "printer_model.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordalia::vprinter {
+
+inline constexpr int kPaperDots80mm = 576;
+inline constexpr int kPaperDots58mm = 384;
+
+struct RenderOptions {
+    // Each finished page is written here as page-0001.png, page-0002.png ...;
+    // empty: nothing is written.
+    std::filesystem::path outputFolder;
+    // Paper width until the printer's settings say otherwise (printer mode
+    // "2 inch" gives 384 dots, the others 576).
+    int paperDots = kPaperDots80mm;
+    PngCompression compression = PngCompression::Deflate;
+    // Keep every finished page's picture in pages(); a long session that
+    // only writes files leaves it off.
+    bool keepPages = true;
+    // The characters before any font download. Without one every character
+    // prints as a box.
+    std::optional<FontImage> defaultFont;
+    // Paper longer than this without a cut is written as a page of its own
+    // and continued on the next, so an endless stream cannot fill the memory.
+    int maxPageDots = 16384;
+};
+
+struct RenderedPage {
+    int number = 0; // from 1
+    int width = 0;
+    int height = 0;
+    DotImage image;             // when keepPages
+    std::optional<Cut> cut;     // the cut that ended it; none for a page ended otherwise
+    std::filesystem::path file; // empty when not written
+};
+
+// The paper the virtual printer prints, dot for dot. It follows what the
+// model recognises through the model's hooks: text in Font A (12 x 24) or
+// Font B (9 x 17) from the code page image the printer holds, ESC t, the
+// ESC ! and GS ! sizes, emphasis, underline, reverse, alignment, margins,
+// tabs, line spacing and feeds, GS v 0 raster and ESC * bit images, NV logos
+// printed with FS p, bar codes (a labelled box of the bar code's size, with
+// its readable text), the printer's own test page, and a cut mark for GS V.
+// Every cut ends a page.
+//
+// The renderer attaches itself to `model` and must stay alive while the
+// model is fed (for a VirtualPrinter: until it is stopped); after it is gone
+// its hooks do nothing. It runs on the thread that feeds the model.
+class PaperRenderer {
+public:
+    PaperRenderer(PrinterModel& model, RenderOptions options);
+    ~PaperRenderer();
+    PaperRenderer(const PaperRenderer&) = delete;
+    PaperRenderer& operator=(const PaperRenderer&) = delete;
+
+    const std::vector<RenderedPage>& pages() const;
+    int pageCount() const;
+    // The page being printed: everything since the last cut, feeds
+    // included, without the line not yet printed.
+    const DotImage& paper() const;
+    // Prints the line waiting in the buffer and ends the page without a cut
+    // when anything is on it, as tearing the paper off would.
+    void finish();
+    // Problems writing pages, one line each (they are in the model's log too).
+    const std::vector<std::string>& problems() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace ordalia::vprinter
