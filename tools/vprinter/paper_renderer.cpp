@@ -287,10 +287,20 @@ struct PaperRenderer::State {
     }
 
     void feed(int dots) {
+        // Fed paper is paper too; a feed longer than what is left of the page
+        // goes on over the next.
+        for (int left = std::max(0, dots); left > 0;) {
+            startPageIfNeeded();
+            const int step = std::min(left, options.maxPageDots - y);
+            if (step <= 0) {
+                endPage(std::nullopt);
+                continue;
+            }
+            y += step;
+            left -= step;
+            growTo(y);
+        }
         startPageIfNeeded();
-        y += std::max(0, dots);
-        if (y > options.maxPageDots)
-            endPage(std::nullopt);
     }
 
     // Where a block `width` wide starts, by the alignment.
@@ -460,8 +470,14 @@ struct PaperRenderer::State {
         const int sx = (m == 0 || m == 32) ? 2 : 1;
         const int sy = tall ? 1 : 3;
         const int bands = tall ? 3 : 1;
-        DotImage base(n, 8 * bands);
-        for (int col = 0; col < n; ++col)
+        startPageIfNeeded();
+        // Whatever does not fit on the line is not printed.
+        const int room = areaDots() - lineX;
+        if (room <= 0)
+            return;
+        const int shown = std::min(n, (room + sx - 1) / sx);
+        DotImage base(shown, 8 * bands);
+        for (int col = 0; col < shown; ++col)
             for (int b = 0; b < bands; ++b) {
                 const std::uint8_t v = c.at(5 + static_cast<std::size_t>(col) * bands + b);
                 for (int k = 0; k < 8; ++k)
@@ -469,11 +485,6 @@ struct PaperRenderer::State {
                         base.set(col, 8 * b + k);
             }
         DotImage image = scaled(base, sx, sy);
-        startPageIfNeeded();
-        // Whatever does not fit on the line is not printed.
-        const int room = areaDots() - lineX;
-        if (room <= 0)
-            return;
         if (image.width > room) {
             DotImage cut(room, image.height);
             for (int r = 0; r < image.height; ++r)
@@ -486,20 +497,40 @@ struct PaperRenderer::State {
         line.push_back({x, std::move(image)});
     }
 
+    // A picture of `width` x `height` dots, each printed sx x sy, printed in
+    // bands: a picture far wider than the paper or longer than a page never
+    // has to be held whole, and what runs past the print area is dropped as
+    // the head has no dots there.
+    template <typename DotAt>
+    void printPicture(int width, int height, int sx, int sy, DotAt dotAt) {
+        printLineIfAny();
+        startPageIfNeeded();
+        const long long fullWidth = static_cast<long long>(width) * sx;
+        const int shownWidth = static_cast<int>(std::min<long long>(fullWidth, areaDots()));
+        const long long outHeight = static_cast<long long>(height) * sy;
+        constexpr int kBand = 256;
+        for (long long top = 0; top < outHeight; top += kBand) {
+            const int rows = static_cast<int>(std::min<long long>(kBand, outHeight - top));
+            DotImage band(shownWidth, rows);
+            for (int r = 0; r < rows; ++r) {
+                const int sourceRow = static_cast<int>((top + r) / sy);
+                for (int col = 0; col < shownWidth; ++col)
+                    if (dotAt(col / sx, sourceRow))
+                        band.set(col, r);
+            }
+            printBlock(band);
+        }
+    }
+
     // GS v 0 m xL xH yL yH d1...dk: rows of x bytes, the leftmost dot in bit 7.
     void raster(const EscPosCommand& c) {
         const int m = c.at(3);
         const int x = word(c, 4);
         const int rows = word(c, 6);
-        DotImage image(8 * x, rows);
-        for (int r = 0; r < rows; ++r)
-            for (int b = 0; b < x; ++b) {
-                const std::uint8_t v = c.at(8 + static_cast<std::size_t>(r) * x + b);
-                for (int k = 0; k < 8; ++k)
-                    if (v & (0x80 >> k))
-                        image.set(8 * b + k, r);
-            }
-        printBlock(scaled(image, (m & 1) ? 2 : 1, (m & 2) ? 2 : 1));
+        printPicture(8 * x, rows, (m & 1) ? 2 : 1, (m & 2) ? 2 : 1, [&](int col, int row) {
+            const std::uint8_t v = c.at(8 + static_cast<std::size_t>(row) * x + col / 8);
+            return (v & (0x80 >> (col % 8))) != 0;
+        });
     }
 
     void logo(const EscPosCommand& c) {
@@ -509,18 +540,16 @@ struct PaperRenderer::State {
         if (number < 1 || number > static_cast<int>(logos.size()))
             return; // the printer prints nothing for a logo it does not hold
         const NvLogo& logo = logos[number - 1];
-        DotImage image(logo.widthDots(), logo.heightDots());
-        for (int r = 0; r < image.height; ++r)
-            for (int col = 0; col < image.width; ++col)
-                if (logo.dot(col, r))
-                    image.set(col, r);
-        printBlock(scaled(image, (m & 1) ? 2 : 1, (m & 2) ? 2 : 1));
+        printPicture(logo.widthDots(), logo.heightDots(), (m & 1) ? 2 : 1, (m & 2) ? 2 : 1,
+                     [&logo](int col, int row) { return logo.dot(col, row); });
     }
 
     void barcode(const EscPosCommand& c) {
         const auto system = symbology(c.at(2));
         if (!system)
             return;
+        printLineIfAny();
+        startPageIfNeeded();
         std::string data;
         if (system->formTwo) {
             const std::size_t n = c.at(3);
@@ -530,8 +559,11 @@ struct PaperRenderer::State {
             for (std::size_t i = 3; i < c.raw.size() && c.raw[i] != 0x00; ++i)
                 data += static_cast<char>(c.raw[i]);
         }
+        if (data.empty())
+            return; // a bar code of nothing is not printed
         const std::string hri = system->name == "CODE128" ? code128(data).text : data;
-        const int width = std::min(barcodeModules(system->name, data) * moduleWidth, areaDots());
+        const int width =
+            std::clamp(barcodeModules(system->name, data) * moduleWidth, 8, areaDots());
         const int height = std::max(barHeight, 1);
 
         // The box: a frame the size of the bar code, its system and data inside.
