@@ -57,9 +57,9 @@ void InterfaceStrip::fillLists() {
     for (int n = 1; n <= 8; ++n)
         m_SPort->addItem(QStringLiteral("COM %1").arg(n));
     m_SPort->setCurrentIndex(1);
-    m_Sbaud->addItems({QStringLiteral("9600,n,8,1"), QStringLiteral("19200,n,8,1"),
-                       QStringLiteral("38400,n,8,1"), QStringLiteral("115200,n,8,1")});
-    m_Sbaud->setCurrentIndex(3);
+    for (const std::string_view item : kSbaudItems)
+        m_Sbaud->addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
+    m_Sbaud->setCurrentIndex(kDefaultSbaud);
 }
 
 LinkChoice InterfaceStrip::linkChoice() const {

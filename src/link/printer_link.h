@@ -3,12 +3,20 @@
 #include "link/serial_port.h"
 #include "link/services.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace ordalia {
+
+// The settings the link's speed list (Sbaud) offers, slowest first; a saved
+// record's baud byte is a position in it.
+inline constexpr std::array<std::string_view, 4> kSbaudItems = {"9600,n,8,1", "19200,n,8,1",
+                                                                "38400,n,8,1", "115200,n,8,1"};
+inline constexpr int kDefaultSbaud = 3;
 
 // The interface strip as an operation sees it when it starts.
 struct LinkChoice {

@@ -30,20 +30,29 @@ LogoStream refused(LogoStream stream, std::string message) {
     return stream;
 }
 
-// Why a listed logo cannot be sent.
+// Why a bitmap cannot be sent.
 struct BlockProblem {
     std::string message;
     bool bitmapChanged = true; // else the blocks merely outgrew the buffer
 };
 
-// Converts one listed bitmap and appends its block. Returns the reason when
-// the bitmap is no longer what was added or no longer fits the stream.
-std::optional<BlockProblem> appendBlock(const LogoRecord& record, LogoBuffers& buffers,
+// How a problem is worded: a listed logo was sound when it was added, so it
+// "is no longer" what it was; a bitmap converted on its own simply "is not".
+struct BlockWording {
+    std::string name;     // the bitmap as the message names it
+    std::string readNote; // after a failed read, which logo it is
+    bool listed = true;
+};
+
+// Converts one bitmap and appends its block to LogoSendBuffer at L. Returns
+// the reason when the bitmap cannot be converted or no longer fits the
+// stream.
+std::optional<BlockProblem> appendBlock(const std::filesystem::path& path,
+                                        const BlockWording& wording, LogoBuffers& buffers,
                                         std::size_t& L) {
-    const FileRead read = readWholeFile(record.path, kMaxLogoFileBytes);
+    const FileRead read = readWholeFile(path, kMaxLogoFileBytes);
     if (read.status != FileRead::Status::Ok)
-        return BlockProblem{describeReadFailure(read, record.path, kMaxLogoFileBytes) +
-                            " It is logo " + std::to_string(record.number) + " of the list."};
+        return BlockProblem{describeReadFailure(read, path, kMaxLogoFileBytes) + wording.readNote};
 
     // Each bitmap is read into a cleared buffer, so bytes of a longer one
     // before it never take part in its conversion.
@@ -52,14 +61,16 @@ std::optional<BlockProblem> appendBlock(const LogoRecord& record, LogoBuffers& b
     std::fill(F.begin() + static_cast<std::ptrdiff_t>(read.bytes.size()), F.end(), 0);
     const std::span<const std::uint8_t> file(F.data(), read.bytes.size());
 
+    const std::string_view isNot = wording.listed ? " is no longer" : " is not";
     if (file.size() <= 28 || file[0] != 'B' || file[1] != 'M' || file[26] != 1 || file[28] != 1)
-        return BlockProblem{"The file " + logoName(record) +
-                            " is no longer a monochrome BMP file."};
+        return BlockProblem{"The file " + wording.name + std::string(isNot) +
+                            " a monochrome BMP file."};
     const auto info = ReadBmpHeader(file);
     if (!info)
-        return BlockProblem{"The header of the bitmap " + logoName(record) + " no longer fits."};
+        return BlockProblem{"The header of the bitmap " + wording.name +
+                            (wording.listed ? " no longer fits." : " does not fit.")};
     if (const auto fault = logoLayoutFault(*info))
-        return BlockProblem{describeLayoutFault(*fault, logoName(record))};
+        return BlockProblem{describeLayoutFault(*fault, wording.name)};
 
     const auto x = logoByteColumns(*info);
     const auto y = logoBands(*info);
@@ -79,11 +90,15 @@ std::optional<BlockProblem> appendBlock(const LogoRecord& record, LogoBuffers& b
     BMP_Convert(F, *info, buffers.LogoRaster);
     const auto written = Hoz_Convert(buffers.LogoRaster, stride, x, y, buffers.LogoColumnData);
     if (!written || *written != k) // ruled out by the layout check above
-        return BlockProblem{
-            describeLayoutFault(LogoLayoutFault::TooLargeForBuffer, logoName(record))};
+        return BlockProblem{describeLayoutFault(LogoLayoutFault::TooLargeForBuffer, wording.name)};
     std::copy_n(buffers.LogoColumnData.begin(), k, out.begin() + static_cast<std::ptrdiff_t>(L));
     L += k;
     return std::nullopt;
+}
+
+BlockWording listedWording(const LogoRecord& record) {
+    return {logoName(record), " It is logo " + std::to_string(record.number) + " of the list.",
+            true};
 }
 
 } // namespace
@@ -114,7 +129,7 @@ LogoStream buildLogoStream(const std::filesystem::path& programFolder, LogoBuffe
                                " is damaged at line " + std::to_string(position) +
                                ": the logo there is numbered " + std::to_string(record.number) +
                                " instead of " + std::to_string(position) + ". Nothing was sent.");
-        if (auto problem = appendBlock(record, buffers, stream.length))
+        if (auto problem = appendBlock(record.path, listedWording(record), buffers, stream.length))
             return refused(stream, problem->bitmapChanged
                                        ? problem->message + std::string(kAddAgain)
                                        : problem->message);
@@ -123,6 +138,21 @@ LogoStream buildLogoStream(const std::filesystem::path& programFolder, LogoBuffe
         return refused(stream, list.message + " Nothing was sent.");
     stream.status = stream.count == 0 ? LogoStream::Status::Empty : LogoStream::Status::Ready;
     return stream;
+}
+
+LogoBlock convertLogoBitmap(const std::filesystem::path& bitmap, LogoBuffers& buffers) {
+    buffers.LogoFileBuffer.fill(0);
+    buffers.LogoRaster.fill(0);
+    LogoBlock block;
+    std::size_t L = 0;
+    if (auto problem = appendBlock(bitmap, {bitmap.string(), {}, false}, buffers, L)) {
+        block.message = std::move(problem->message);
+        return block;
+    }
+    block.outcome = Outcome::Done;
+    block.bytes.assign(buffers.LogoSendBuffer.begin(),
+                       buffers.LogoSendBuffer.begin() + static_cast<std::ptrdiff_t>(L));
+    return block;
 }
 
 int logoProgressValue(std::size_t i, std::size_t length) {

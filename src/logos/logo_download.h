@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordalia {
 
@@ -46,6 +47,15 @@ struct LogoStream {
 // readable monochrome BMP whose header fits and converts, and all blocks
 // together must fit LogoSendBuffer; otherwise the stream is refused.
 LogoStream buildLogoStream(const std::filesystem::path& programFolder, LogoBuffers& buffers);
+
+// One bitmap converted on its own, as its block in FS q: xL xH yL yH and the
+// column data. The same conversion and checks as a download.
+struct LogoBlock {
+    Outcome outcome = Outcome::Refused; // Done, or Refused with `message`
+    std::vector<std::uint8_t> bytes;
+    std::string message;
+};
+LogoBlock convertLogoBitmap(const std::filesystem::path& bitmap, LogoBuffers& buffers);
 
 // The progress bar's value after byte i of L has been sent: i * 100 / (L - 1)
 // in single precision, shown whole.

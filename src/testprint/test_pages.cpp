@@ -12,11 +12,15 @@ namespace ordalia {
 
 Outcome SendTestPage(const Services& services, const LinkChoice& choice,
                      std::string_view relativeFile) {
+    return SendTestFile(services, choice, programFile(services.programFolder, relativeFile));
+}
+
+Outcome SendTestFile(const Services& services, const LinkChoice& choice,
+                     const std::filesystem::path& path) {
     if (refuseWhileBusy(services))
         return Outcome::Refused;
     TransferLock lock(services.gate);
 
-    const auto path = programFile(services.programFolder, relativeFile);
     const FileRead read = readWholeFile(path, kTestPageBufferSize);
     if (read.status != FileRead::Status::Ok) {
         services.dialogs.message(describeReadFailure(read, path, kTestPageBufferSize));

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <filesystem>
 #include <string_view>
 
 namespace ordalia {
@@ -42,6 +43,9 @@ inline constexpr std::array<TestPageButton, 11> kTestPageButtons = {{
 // oversized file is refused with a message before anything is opened.
 Outcome SendTestPage(const Services& services, const LinkChoice& choice,
                      std::string_view relativeFile);
+// The same for a file anywhere (the command line's FILE).
+Outcome SendTestFile(const Services& services, const LinkChoice& choice,
+                     const std::filesystem::path& path);
 
 // "Test Page": asks the printer for its own test page.
 Outcome SendSelfTestRequest(const Services& services, const LinkChoice& choice);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace ordalia {
+class Clock;
+class ParallelPort;
+class SerialPort;
+} // namespace ordalia
+
+namespace ordalia::cli {
+
+// What the command line runs with: the machine's ports and clock in the
+// program, fakes or the virtual printer's line in tests.
+struct CliEnvironment {
+    SerialPort& serial;
+    ParallelPort& parallel;
+    Clock& clock;
+    std::ostream& out; // what a command reports (the logo list, the settings)
+    std::ostream& err; // messages and progress
+    bool errIsTerminal = false;
+    std::filesystem::path executableFolder; // the default program folder
+};
+
+// Runs one command line (without the program name) and returns its exit
+// status: kExitDone, kExitRefused or kExitFailed.
+int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment);
+
+} // namespace ordalia::cli

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ordalia::cli {
+
+// Exit statuses: what a script branches on.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitRefused = 1; // bad input or usage: nothing sent, nothing changed
+inline constexpr int kExitFailed = 2;  // the printer or the port failed
+
+// The command line after parsing. Options may stand before or after the
+// sub-command; "--name value" and "--name=value" mean the same.
+struct CliOptions {
+    std::optional<std::string> port;             // a device path, or "COM n"
+    std::optional<std::string> settings;         // "115200,n,8,1"
+    std::optional<int> parallelIndex;            // LPT1 0, LPT2 1
+    std::optional<std::filesystem::path> folder; // the program folder
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    bool selfTest = false;          // test-page --self-test
+    bool ignoreMalfunction = false; // firmware --ignore-malfunction
+    // The printer settings given on the command line, as (field, text) in
+    // the order given: ("density", "Dark").
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::vector<std::string> words; // the sub-command and its operands
+};
+
+struct ParsedCommandLine {
+    std::optional<CliOptions> options;
+    std::string error; // when there are no options: what is wrong with the line
+};
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The settings fields that `settings download` takes, as option names.
+inline constexpr std::string_view kSettingsFieldNames[] = {
+    "mode",         "baud",   "compound",  "buffer",   "density",
+    "cut-distance", "cutter", "paper-end", "near-end", "door"};
+
+// "COM 3", "com3", "COM  3" -> 3; nothing for anything else (a device path).
+std::optional<int> comPortNumber(std::string_view text);
+
+// The help text.
+std::string usageText();
+
+} // namespace ordalia::cli
