@@ -250,7 +250,14 @@ Outcome settingsShow(const Command& c) {
     c.expectOperands(2, "settings show");
     const SettingsLoad load = shownSettings(c);
     printSettings(c.out, load.page);
-    return c.console.messageShown() ? Outcome::Refused : Outcome::Done;
+    if (c.console.messageShown())
+        return Outcome::Refused;
+    std::error_code ec;
+    if (!std::filesystem::exists(programFile(c.folder(), kUserSettingFile), ec))
+        c.console.note("No settings are saved in " +
+                       programFile(c.folder(), kUserSettingFile).string() +
+                       " yet; these are what the page shows then.");
+    return Outcome::Done;
 }
 
 Outcome settingsDownload(const Command& c) {
