@@ -140,6 +140,16 @@ TEST_F(CliE2E, UnopenablePortIsAFailure) {
     EXPECT_THAT(err.str(), HasSubstr("/dev/ordalia-no-such-port"));
 }
 
+TEST_F(CliE2E, APortHeldByAnotherProgramIsRefusedNotShared) {
+    // The window (or a second ordalia-cli) holds the port mid-transfer.
+    auto other = createSystemSerialPort();
+    ASSERT_FALSE(other->open(printer.slavePath(), SerialSettings{}).has_value());
+    EXPECT_EQ(run({"test-page", "Receipt 1"}), kExitFailed);
+    EXPECT_THAT(err.str(), HasSubstr("in use by another program"));
+    other->close();
+    EXPECT_EQ(printer.receivedCount(), 0u);
+}
+
 TEST_F(CliE2E, ComEntriesAreMappedByThePortsFile) {
     ASSERT_TRUE(setMappedPortDevice(3, printer.slavePath(), program.path() / "ports"));
     EXPECT_EQ(runBare({"--port", "COM 3", "test-page", "--self-test"}), kExitDone);
