@@ -34,6 +34,7 @@ bool PhaseProbe::isOpen() const {
 std::optional<PortError> PhaseProbe::write(std::span<const std::uint8_t> bytes) {
     if (!m_begin && m_written <= m_dataBegin && m_dataBegin < m_written + bytes.size())
         m_begin = markNow();
+    ++m_writes;
     auto error = m_inner.write(bytes);
     if (!error)
         m_written += bytes.size();
@@ -41,6 +42,7 @@ std::optional<PortError> PhaseProbe::write(std::span<const std::uint8_t> bytes) 
 }
 
 int PhaseProbe::outputQueueCount() {
+    ++m_queuePolls;
     const int waiting = m_inner.outputQueueCount();
     if (waiting == 0 && !m_endsWithReply && !m_end && m_begin && m_written >= m_dataEnd)
         m_end = markNow();

@@ -45,6 +45,9 @@ public:
     const std::optional<Mark>& begin() const { return m_begin; }
     const std::optional<Mark>& end() const { return m_end; }
     std::size_t written() const { return m_written; }
+    // How often the program asked for the output queue count and wrote.
+    std::uint64_t queuePolls() const { return m_queuePolls; }
+    std::uint64_t writes() const { return m_writes; }
 
 private:
     SerialPort& m_inner;
@@ -52,6 +55,8 @@ private:
     std::size_t m_dataEnd;
     bool m_endsWithReply;
     std::size_t m_written = 0;
+    std::uint64_t m_queuePolls = 0;
+    std::uint64_t m_writes = 0;
     std::optional<Mark> m_begin;
     std::optional<Mark> m_end;
 };

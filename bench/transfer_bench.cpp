@@ -220,6 +220,7 @@ struct Measured {
     std::string error;
     double seconds = 0;    // data phase, to the later of the program's end and the last byte's
     double cpuPercent = 0; // of one core, over the program's part of the data phase
+    double pollsPerWrite = 0;
     std::size_t bytes = 0; // in the data phase
     double floor = 0;      // its line time and the waits of the protocol
 };
@@ -247,6 +248,7 @@ Measured finish(const PhaseProbe& probe, Outcome outcome, const Ui& ui,
             ? 100.0 * std::chrono::duration<double>(end.cpu - begin.cpu).count() / programSeconds
             : 0;
     m.ok = true;
+    m.pollsPerWrite = probe.writes() ? static_cast<double>(probe.queuePolls()) / probe.writes() : 0;
     return m;
 }
 
@@ -457,9 +459,14 @@ int main(int argc, char* argv[]) {
         const Measured& any = row.uart ? *row.uart : *row.pty;
         row.bytes = any.bytes;
         row.floor = any.floor;
-        for (const auto* m : {&row.uart, &row.pty})
+        for (const auto* m : {&row.uart, &row.pty}) {
             if (*m && !(*m)->ok)
                 std::cerr << transfer.name << ": " << (*m)->error << "\n";
+            else if (*m)
+                std::cerr << transfer.name << ": " << fixed((*m)->seconds, 3) << " s, CPU "
+                          << fixed((*m)->cpuPercent, 1) << " %, " << fixed((*m)->pollsPerWrite, 2)
+                          << " queue counts a write\n";
+        }
         rows.push_back(row);
     }
 

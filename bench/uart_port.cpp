@@ -4,8 +4,8 @@
 
 namespace ordalia::bench {
 
-UartPort::UartPort(vprinter::PrinterModel& printer, std::size_t fifoSize)
-    : m_printer(printer), m_fifoSize(std::max<std::size_t>(fifoSize, 1)) {}
+UartPort::UartPort(vprinter::PrinterModel& printer, std::size_t fifoSize, FifoLoad load)
+    : m_printer(printer), m_fifoSize(std::max<std::size_t>(fifoSize, 1)), m_load(load) {}
 
 double UartPort::seconds(Clock::time_point at) const {
     return std::chrono::duration<double>(at - m_epoch).count();
@@ -41,9 +41,8 @@ std::optional<PortError> UartPort::write(std::span<const std::uint8_t> bytes) {
     const double t = seconds(now);
     m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     m_written += bytes.size();
-    // The driver starts the transmitter at once when its FIFO is empty.
-    if (m_fifo.empty())
-        loadFifo();
+    // The driver starts the transmitter at once when its FIFO has room.
+    refillFifo();
     if (!m_shifting)
         startNext(t);
     return std::nullopt;
@@ -92,11 +91,16 @@ void UartPort::loadFifo() {
     }
 }
 
+void UartPort::refillFifo() {
+    if (m_load == FifoLoad::WhenEmpty && !m_fifo.empty())
+        return;
+    loadFifo();
+}
+
 // The shift register is free at `t`: it takes the next byte of the FIFO, and
-// the FIFO, once empty, is loaded again from the driver's buffer.
+// the FIFO is loaded again from the driver's buffer.
 void UartPort::startNext(double t) {
-    if (m_fifo.empty())
-        loadFifo();
+    refillFifo();
     if (m_fifo.empty()) {
         m_shifting = false;
         return;
@@ -105,8 +109,7 @@ void UartPort::startNext(double t) {
     m_fifo.pop_front();
     m_shifting = true;
     m_shiftEnds = t + m_byteSeconds;
-    if (m_fifo.empty())
-        loadFifo();
+    refillFifo();
 }
 
 void UartPort::deliver(std::uint8_t byte, double t) {

@@ -16,10 +16,12 @@ namespace ordalia::bench {
 // output buffer, with the printer model on the far end of the wire.
 //
 // Written bytes wait in the driver's buffer; that count is what
-// outputQueueCount() says, as TIOCOUTQ does. The transmitter takes up to
-// `fifoSize` bytes from the buffer each time its FIFO has run empty (the
-// transmit-holding-register-empty interrupt), and shifts one byte out every
-// bitsPerByte bits at the set speed. Each byte reaches the printer model when
+// outputQueueCount() says, as TIOCOUTQ does. The bytes pass a FIFO of
+// `fifoSize` that the count does not show, and the transmitter shifts one
+// byte out every bitsPerByte bits at the set speed. The FIFO takes bytes from
+// the buffer as room frees (FifoLoad::AsRoomFrees), or, as a 16550 driven by
+// its transmit-holding-register-empty interrupt, up to fifoSize at a time
+// once it has run empty (FifoLoad::WhenEmpty). Each byte reaches the printer model when
 // its stop bit has gone; the printer's replies come back on the other wire at
 // the same speed.
 //
@@ -31,7 +33,10 @@ class UartPort final : public SerialPort {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit UartPort(vprinter::PrinterModel& printer, std::size_t fifoSize = 16);
+    enum class FifoLoad { AsRoomFrees, WhenEmpty };
+
+    explicit UartPort(vprinter::PrinterModel& printer, std::size_t fifoSize = 16,
+                      FifoLoad load = FifoLoad::AsRoomFrees);
 
     std::optional<PortError> open(const std::string& device,
                                   const SerialSettings& settings) override;
@@ -52,12 +57,14 @@ private:
     void advance(Clock::time_point now);
     void startNext(double t);
     void loadFifo();
+    void refillFifo();
     void deliver(std::uint8_t byte, double t);
     double seconds(Clock::time_point at) const;
     Clock::time_point pointOf(double t) const;
 
     vprinter::PrinterModel& m_printer;
     std::size_t m_fifoSize;
+    FifoLoad m_load;
     bool m_open = false;
     double m_byteSeconds = 10.0 / 115200.0;
     Clock::time_point m_epoch = Clock::now();

@@ -13,6 +13,9 @@ public:
 
     // Milliseconds since an arbitrary origin, wrapping modulo 2^32.
     virtual std::uint32_t tickMs() = 0;
+    // Microseconds since an arbitrary origin, never going back; the drain
+    // works out from it when the line will have sent what it was given.
+    virtual std::uint64_t nowMicros() = 0;
     // Block the calling thread for at least `ms` milliseconds.
     virtual void sleepMs(std::uint32_t ms) = 0;
     // Block for at least `us` microseconds; used by the output-queue drain,

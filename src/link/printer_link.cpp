@@ -54,6 +54,8 @@ void PrinterLink::OpenSerialPort() {
         m_services.serial.close();
     if (auto error = m_services.serial.open(m_device, m_settings))
         fail(error->kind, "Cannot open " + portDescription() + ": " + error->message);
+    m_lineSinceUs = 0;
+    m_lineBytes = 0;
 }
 
 void PrinterLink::CloseSerialPort() {
@@ -70,13 +72,23 @@ void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
         fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
     if (auto error = m_services.serial.write(bytes))
         fail(error->kind, "Sending to " + portDescription() + " failed: " + error->message);
+    const std::uint64_t now = m_services.clock.nowMicros();
+    if (now >= lineDryAtUs()) {
+        m_lineSinceUs = now;
+        m_lineBytes = 0;
+    }
+    m_lineBytes += bytes.size();
     drainOutput(bytes.size());
 }
 
-void PrinterLink::drainOutput(std::size_t bytesWritten) {
+std::uint64_t PrinterLink::lineMicros(std::size_t bytes) const {
     const std::uint64_t bits = static_cast<std::uint64_t>(m_settings.bitsPerByte());
     const std::uint64_t baud = std::max<std::uint32_t>(m_settings.baud, 1);
-    const std::uint64_t lineMs = bytesWritten * bits * 1000 / baud;
+    return bytes * bits * 1000000 / baud;
+}
+
+void PrinterLink::drainOutput(std::size_t bytesWritten) {
+    const std::uint64_t lineMs = lineMicros(bytesWritten) / 1000;
     // Three times the line time plus two seconds covers a driver that holds a
     // few bytes back and a UART FIFO; a port that takes longer has stopped
     // sending (flow control held off, cable pulled) and is reported.
@@ -96,10 +108,19 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
                  "The port " + portDescription() + " did not send " + std::to_string(waiting) +
                      " waiting bytes within " + std::to_string(limitMs) +
                      " ms. Is the printer on line and the cable connected?");
-        // Sleep about as long as the waiting bytes take on the line, so the
-        // loop neither spins a core nor falls behind the line rate.
-        const std::uint64_t lineUs = static_cast<std::uint64_t>(waiting) * bits * 1000000 / baud;
-        clock.sleepMicros(static_cast<std::uint32_t>(std::clamp<std::uint64_t>(lineUs, 20, 1000)));
+        // Sleep at least as long as the waiting bytes take on the line. A
+        // UART's FIFO holds more that the count does not show: while those
+        // last, sleep on, waking a margin before the line would run dry. So a
+        // byte-at-a-time sender wakes once for a FIFO's worth of bytes
+        // instead of once a byte, and never lets the line stand idle.
+        const std::uint64_t untilEmptyUs = lineMicros(static_cast<std::size_t>(waiting));
+        const std::uint64_t now = clock.nowMicros();
+        const std::uint64_t marginUs = std::max<std::uint64_t>(kDrainMarginUs, lineMicros(2));
+        const std::uint64_t dryAt = lineDryAtUs();
+        const std::uint64_t untilDryUs = dryAt > now + marginUs ? dryAt - now - marginUs : 0;
+        const std::uint64_t sleepUs = std::max(untilEmptyUs, untilDryUs);
+        clock.sleepMicros(static_cast<std::uint32_t>(
+            std::clamp<std::uint64_t>(sleepUs, kDrainMinSleepUs, kDrainMaxSleepUs)));
     }
 }
 

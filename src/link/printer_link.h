@@ -57,6 +57,12 @@ inline constexpr std::uint8_t kStrobeOff = 8;
 // paper for this long is reported instead of waited for forever.
 inline constexpr std::uint32_t kParallelReadyLimitMs = 10000;
 
+// The output-queue drain sleeps between polls, between these bounds; it wakes
+// this long (or two byte times, if longer) before the line would run dry.
+inline constexpr std::uint64_t kDrainMinSleepUs = 20;
+inline constexpr std::uint64_t kDrainMaxSleepUs = 1000;
+inline constexpr std::uint64_t kDrainMarginUs = 300;
+
 // The one path by which bytes reach the printer and replies come back.
 // Byte-at-a-time sends wait until the port's output queue is empty, so the
 // printer never receives faster than the line empties.
@@ -99,12 +105,21 @@ public:
 
 private:
     void drainOutput(std::size_t bytesWritten);
+    // Time the line takes for `bytes` at the port's speed and framing.
+    std::uint64_t lineMicros(std::size_t bytes) const;
     [[noreturn]] void fail(PortErrorKind kind, const std::string& what);
 
     Services m_services;
     LinkChoice m_choice;
     SerialSettings m_settings;
     std::string m_device;
+    // When the line will have sent everything written to it, were it sending
+    // at full speed (Clock::nowMicros): m_lineBytes since m_lineSinceUs. The
+    // port's count does not show the bytes in its UART's FIFO; this tells how
+    // long they still last. Counted from one start, so no rounding adds up.
+    std::uint64_t lineDryAtUs() const { return m_lineSinceUs + lineMicros(m_lineBytes); }
+    std::uint64_t m_lineSinceUs = 0;
+    std::size_t m_lineBytes = 0;
 };
 
 } // namespace ordalia

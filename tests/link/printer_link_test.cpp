@@ -100,6 +100,41 @@ TEST_F(PrinterLinkTest, BlockGoesInOneWriteAndIsDrained) {
     EXPECT_LT(h.clock.nowUs(), 90000u);
 }
 
+// 100000 bit/s at 10 bits a byte: 100 us a byte, so the model's line time and
+// the link's own reckoning agree to the microsecond.
+TEST_F(PrinterLinkTest, ByteAtATimeWakesOnceForAFifoOfBytesAndKeepsTheLineBusy) {
+    h.choice.settings = "100000,n,8,1";
+    h.serial.fifoSize = 16;
+    PrinterLink link(h.services(), h.choice);
+    link.OpenSerialPort();
+    constexpr std::size_t kBytes = 2000;
+    const auto start = h.clock.nowUs();
+    for (std::size_t i = 0; i < kBytes; ++i)
+        link.SendSerialByte(static_cast<std::uint8_t>(i));
+    EXPECT_EQ(h.serial.written.size(), kBytes);
+    // The line never stood idle: the time gone and the bytes still in the
+    // FIFO add up to the line time of all bytes, no more.
+    const std::size_t inFifo = h.serial.queued();
+    EXPECT_GT(inFifo, 0u);
+    EXPECT_LE(h.clock.nowUs() - start + inFifo * 100, kBytes * 100 + 100);
+    // Most bytes went straight into the FIFO: one count each, and one sleep
+    // for every dozen or so bytes, not one a byte.
+    EXPECT_LT(h.serial.outputPolls, kBytes * 12 / 10);
+}
+
+TEST_F(PrinterLinkTest, ByteAtATimeWithoutAFifoWaitsOneByteTimeEach) {
+    h.choice.settings = "100000,n,8,1";
+    h.serial.fifoSize = 0;
+    PrinterLink link(h.services(), h.choice);
+    link.OpenSerialPort();
+    const auto start = h.clock.nowUs();
+    for (int i = 0; i < 200; ++i)
+        link.SendSerialByte(0x55);
+    // Nothing hidden to sleep on: each byte returns as soon as it has gone.
+    EXPECT_GE(h.clock.nowUs() - start, 200u * 100);
+    EXPECT_LE(h.clock.nowUs() - start, 200u * 100 + 200 * 20);
+}
+
 TEST_F(PrinterLinkTest, DrainThatNeverEndsIsReportedAfterItsLimit) {
     h.serial.stuck = true;
     PrinterLink link(h.services(), h.choice);

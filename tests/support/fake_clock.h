@@ -20,6 +20,7 @@ public:
             onTick(m_nowUs);
         return static_cast<std::uint32_t>(m_origin + m_nowUs / 1000);
     }
+    std::uint64_t nowMicros() override { return m_origin * 1000 + m_nowUs; }
     void sleepMs(std::uint32_t ms) override { advanceUs(std::uint64_t{ms} * 1000); }
     void sleepMicros(std::uint32_t us) override { advanceUs(us); }
 
