@@ -9,7 +9,7 @@ build=${BUILD_DIR:-build}
 jobs=${JOBS:-$(nproc)}
 
 scripts/install-deps.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDALIA_BUILD_BENCH=ON
 cmake --build "$build" -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
 

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in their own folder and prints their tables: each
+# transfer's data phase at 115200 bit/s against its floor (UART model and
+# virtual printer over a pseudo-terminal), byte-at-a-time throughput over the
+# pseudo-terminal, the window's start-up and the peak memory of the window and
+# the command line. The full run takes about seven minutes; --quick about two.
+#   scripts/bench.sh [--quick]
+#   BUILD_DIR=out scripts/bench.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build-bench}
+jobs=${JOBS:-2}
+quick=()
+case "${1:-}" in
+    --quick) quick=(--quick) ;;
+    "") ;;
+    *) echo "usage: scripts/bench.sh [--quick]" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDALIA_BUILD_BENCH=ON \
+    -DORDALIA_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$jobs" --target ordalia-bench-transfers ordalia-bench-footprint \
+    $(cmake --build "$build" --target help | grep -qw ordalia-cli && echo ordalia-cli)
+
+status=0
+"$build/bin/ordalia-bench-transfers" "${quick[@]}" || status=$?
+echo
+QT_QPA_PLATFORM=offscreen "$build/bin/ordalia-bench-footprint" || status=$?
+exit $status
