@@ -197,26 +197,40 @@ int main(int argc, char* argv[]) {
             ++failures;
     }
 
-    // The command line: a logo download to the virtual printer.
+    // The command line: a logo download to the virtual printer, and the code
+    // page image built from the shipped fonts.
     const auto cliProgram = kProgramDir / "ordalia-cli";
-    std::string cliRow = "not built";
+    std::string cliLogoRow = "not built";
+    std::string cliImageRow = "not built";
+    const auto describe = [&](const ChildRun& run, bool ok, const std::string& what) {
+        if (run.started && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0 && ok)
+            return megabytes(run.maxRssKb) + " (" + what + ", " + fixed(run.wallMs, 0) + " ms)";
+        ++failures;
+        return "failed (" + what + ", exit status " +
+               std::to_string(WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1) + ")";
+    };
     if (std::filesystem::exists(cliProgram)) {
         ordalia::testing::TempFolder folder;
         prepareLogoFolder(folder);
         ordalia::vprinter::VirtualPrinter printer;
         printer.start();
-        const ChildRun run = runChild({cliProgram.string(), "--folder", folder.path().string(),
-                                       "--port", printer.slavePath(), "logo", "download"},
-                                      {}, std::nullopt);
-        if (run.started && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0 &&
-            printer.waitUntil([&] { return !printer.logos().empty(); }, 5s))
-            cliRow = megabytes(run.maxRssKb) + " (logo download, " + fixed(run.wallMs, 0) + " ms)";
-        else {
-            cliRow = "failed (exit status " +
-                     std::to_string(WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1) + ")";
-            ++failures;
-        }
+        const ChildRun logo =
+            runChild({cliProgram.string(), "--quiet", "--folder", folder.path().string(), "--port",
+                      printer.slavePath(), "logo", "download"},
+                     {}, std::nullopt);
+        const bool stored = printer.waitUntil([&] { return !printer.logos().empty(); }, 5s);
+        cliLogoRow = describe(logo, stored, "logo download");
         printer.stop();
+
+        std::filesystem::copy(kProgramDir / "Codepage Table", folder.path() / "Codepage Table",
+                              std::filesystem::copy_options::recursive);
+        const auto out = folder.path() / "image.bin";
+        const ChildRun image = runChild({cliProgram.string(), "--quiet", "--folder",
+                                         folder.path().string(), "codepage", "image", out.string()},
+                                        {}, std::nullopt);
+        std::error_code ec;
+        const bool written = std::filesystem::file_size(out, ec) == 65536;
+        cliImageRow = describe(image, written, "codepage image");
     }
 
     std::cout << "| Measure | Value |\n|---|---:|\n";
@@ -229,6 +243,7 @@ int main(int argc, char* argv[]) {
               << (programRss ? megabytes(programRss) : "failed") << " |\n";
     std::cout << "| Peak memory, window start-up program | "
               << (windowRss ? megabytes(windowRss) : "failed") << " |\n";
-    std::cout << "| Peak memory, ordalia-cli | " << cliRow << " |\n";
+    std::cout << "| Peak memory, ordalia-cli logo download | " << cliLogoRow << " |\n";
+    std::cout << "| Peak memory, ordalia-cli codepage image | " << cliImageRow << " |\n";
     return failures == 0 ? 0 : 1;
 }

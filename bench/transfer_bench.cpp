@@ -198,7 +198,7 @@ Transfer logoTransfer(std::size_t width, std::size_t height) {
 Transfer compoundTransfer(Ui& ui) {
     constexpr std::uint32_t kKoreanLength = 622656;
     const std::size_t blocks = kKoreanLength / kCompoundBlockSize + 1;
-    return {"Compound font (ex_Korean.code)", "blocks + a reply each",
+    return {"Compound font (ex_Korean.code)", "bytes, " + std::to_string(blocks) + " replies",
             [&ui, blocks](TempFolder& folder, const Services&) {
                 const auto path =
                     folder.write("fonts/ex_Korean.code", pseudoRandom(kKoreanLength + 1 + 700, 4));
