@@ -1,5 +1,6 @@
 #include "common/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,12 +45,22 @@ FileRead readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) 
         result.error = std::strerror(errno);
         return result;
     }
-    // Read one byte past the limit rather than trusting the size the file
-    // system reports, so a file that grows while it is read is still caught.
-    result.bytes.resize(maxBytes + 1);
-    in.read(reinterpret_cast<char*>(result.bytes.data()),
-            static_cast<std::streamsize>(result.bytes.size()));
-    const auto got = static_cast<std::size_t>(in.gcount());
+    // Read up to one byte past the limit rather than trusting the size the
+    // file system reports, so a file that grows while it is read is still
+    // caught. In pieces: a generous limit (the logo list allows 64 MB) must
+    // not cost that much memory for a file of a few lines.
+    constexpr std::size_t kPiece = std::size_t{64} << 10;
+    std::size_t got = 0;
+    for (;;) {
+        const std::size_t want = std::min(kPiece, maxBytes + 1 - got);
+        result.bytes.resize(got + want);
+        in.read(reinterpret_cast<char*>(result.bytes.data() + got),
+                static_cast<std::streamsize>(want));
+        const auto n = static_cast<std::size_t>(in.gcount());
+        got += n;
+        if (in.bad() || n < want || got > maxBytes)
+            break;
+    }
     if (in.bad()) {
         result.status = FileRead::Status::Unreadable;
         result.error = "read error";

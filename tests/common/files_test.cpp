@@ -43,6 +43,26 @@ TEST_F(FilesTest, ReadWholeFileHonoursTheLimitExactly) {
     EXPECT_EQ(readWholeFile(m_dir, 9).status, FileRead::Status::Unreadable);
 }
 
+TEST_F(FilesTest, ReadWholeFileReadsPastItsPiecesAndUpToTheLimit) {
+    // Longer than the pieces it is read in, and not a whole number of them.
+    std::vector<std::uint8_t> bytes(200003);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    const auto path = m_dir / "long";
+    ASSERT_FALSE(writeFileBytes(path, bytes));
+    EXPECT_EQ(readWholeFile(path, bytes.size()).bytes, bytes);
+    EXPECT_EQ(readWholeFile(path, bytes.size() - 1).status, FileRead::Status::TooLarge);
+    // A limit far above the file gives the file, no more.
+    const auto generous = readWholeFile(path, std::size_t{64} << 20);
+    EXPECT_EQ(generous.status, FileRead::Status::Ok);
+    EXPECT_EQ(generous.bytes, bytes);
+    // A limit that falls on a piece's end.
+    const std::vector<std::uint8_t> piece(bytes.begin(), bytes.begin() + 65536);
+    ASSERT_FALSE(writeFileBytes(path, piece));
+    EXPECT_EQ(readWholeFile(path, 65536).bytes, piece);
+    EXPECT_EQ(readWholeFile(path, 65535).status, FileRead::Status::TooLarge);
+}
+
 TEST_F(FilesTest, WritingWithoutTruncateKeepsTheTail) {
     const auto path = m_dir / "123.bin";
     const std::vector<std::uint8_t> longer(8, 0xEE);
