@@ -17,10 +17,18 @@ case "${1:-}" in
     *) echo "usage: scripts/bench.sh [--quick]" >&2; exit 2 ;;
 esac
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDALIA_BUILD_BENCH=ON \
-    -DORDALIA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$jobs" --target ordalia-bench-transfers ordalia-bench-footprint \
-    $(cmake --build "$build" --target help | grep -qw ordalia-cli && echo ordalia-cli)
+log="$build/bench-build.log"
+mkdir -p "$build"
+if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDALIA_BUILD_BENCH=ON \
+        -DORDALIA_BUILD_TESTS=OFF &&
+    targets=(ordalia-bench-transfers ordalia-bench-footprint) &&
+    help=$(cmake --build "$build" --target help) &&
+    { ! grep -qw ordalia-cli <<<"$help" || targets+=(ordalia-cli); } &&
+    cmake --build "$build" -j"$jobs" --target "${targets[@]}"; } >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "bench.sh: the build failed; see $log" >&2
+    exit 1
+fi
 
 status=0
 "$build/bin/ordalia-bench-transfers" "${quick[@]}" || status=$?
