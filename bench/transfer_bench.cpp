@@ -107,6 +107,8 @@ struct Transfer {
     // over the pseudo-terminal too (where there is no FIFO to speak of).
     UartPort::FifoLoad fifo = UartPort::FifoLoad::AsRoomFrees;
     bool overPty = true;
+    // The targets are set for the five transfers; other rows are for comparison.
+    bool targeted = true;
 };
 
 struct Ui {
@@ -366,6 +368,7 @@ struct Row {
     double floor = 0;
     std::optional<Measured> uart;
     std::optional<Measured> pty;
+    bool targeted = true;
 };
 
 std::string cell(const std::optional<Measured>& m, double floor, int part) {
@@ -441,6 +444,7 @@ int main(int argc, char* argv[]) {
     on16550.name = "Test page, 64K, 16550 FIFO";
     on16550.fifo = UartPort::FifoLoad::WhenEmpty;
     on16550.overPty = false;
+    on16550.targeted = false;
     transfers.push_back(on16550);
 
     std::cout << "Machine: " << machine() << "\n";
@@ -454,6 +458,7 @@ int main(int argc, char* argv[]) {
         Row row;
         row.name = transfer.name;
         row.floorNote = transfer.floorNote;
+        row.targeted = transfer.targeted;
         try {
             if (uart) {
                 std::cerr << transfer.name << ": UART model ..." << std::endl;
@@ -502,7 +507,8 @@ int main(int argc, char* argv[]) {
                   << cell(row.uart, row.floor, 1) << " | " << cell(row.uart, row.floor, 2) << " | "
                   << cell(row.pty, row.floor, 0) << " | " << cell(row.pty, row.floor, 1) << " | "
                   << cell(row.pty, row.floor, 2) << " |\n";
-        met = met && withinTargets(row.uart, row.floor) && withinTargets(row.pty, row.floor);
+        if (row.targeted)
+            met = met && withinTargets(row.uart, row.floor) && withinTargets(row.pty, row.floor);
     }
     std::cout << "\n";
     if (unpacedRun) {
@@ -516,7 +522,9 @@ int main(int argc, char* argv[]) {
                       << unpacedRun->error << ")\n";
     }
     std::cout << "Load average after: " << loadAverage() << "\n";
-    std::cout << "Targets (data phase within 5 % of its floor, CPU under 15 % of one core): "
-              << (met ? "met" : "NOT met") << "\n";
+    std::cout
+        << "Targets (each transfer's data phase within 5 % of its floor, CPU under 15 % of one "
+           "core; the 16550 row is for comparison): "
+        << (met ? "met" : "NOT met") << "\n";
     return met ? 0 : 3;
 }
