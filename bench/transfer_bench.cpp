@@ -225,7 +225,7 @@ struct Measured {
     bool ok = false;
     std::string error;
     double seconds = 0;    // data phase, to the later of the program's end and the last byte's
-    double cpuPercent = 0; // of one core, over the program's part of the data phase
+    double cpuPercent = 0; // of one core, over the data phase
     double pollsPerWrite = 0;
     std::size_t bytes = 0; // in the data phase
     double floor = 0;      // its line time and the waits of the protocol
@@ -248,10 +248,12 @@ Measured finish(const PhaseProbe& probe, Outcome outcome, const Ui& ui,
     const auto end = *probe.end();
     const auto last = std::max(end.wall, *lastByte);
     m.seconds = std::chrono::duration<double>(last - begin.wall).count();
-    const double programSeconds = std::chrono::duration<double>(end.wall - begin.wall).count();
+    // The share of one core over the whole data phase: a pseudo-terminal takes
+    // a burst of bytes into its buffer faster than the line empties, and the
+    // program is meant to idle while the printer reads them.
     m.cpuPercent =
-        programSeconds > 0
-            ? 100.0 * std::chrono::duration<double>(end.cpu - begin.cpu).count() / programSeconds
+        m.seconds > 0
+            ? 100.0 * std::chrono::duration<double>(end.cpu - begin.cpu).count() / m.seconds
             : 0;
     m.ok = true;
     m.pollsPerWrite = probe.writes() ? static_cast<double>(probe.queuePolls()) / probe.writes() : 0;

@@ -155,7 +155,10 @@ std::uint8_t PrinterLink::RS_ACK() {
     const std::uint32_t start = clock.tickMs();
     int waiting = 0;
     do {
-        clock.sleepMs(1);
+        // A reply follows the last byte by a byte time or two; looking every
+        // fifth of a millisecond sees it at once without spinning a core,
+        // which matters to the compound font's 2,000 and more answered blocks.
+        clock.sleepMicros(kReplyPollUs);
         waiting = inputQueueCount();
     } while (waiting == 0 && elapsedMs(start, clock.tickMs()) <= kReplyWaitMs);
 

@@ -47,6 +47,7 @@ inline constexpr std::uint8_t kReplyRefused = 1;  // first byte not 0xAA
 inline constexpr std::uint8_t kReplyAccepted = 2; // first byte 0xAA
 inline constexpr std::uint8_t kAckByte = 0xAA;
 inline constexpr std::uint32_t kReplyWaitMs = 10000;
+inline constexpr std::uint32_t kReplyPollUs = 200; // between looks at the input queue
 
 // Parallel port registers and handshake.
 inline constexpr std::uint16_t kLptBase[2] = {0x378, 0x278};
