@@ -54,7 +54,7 @@ inline constexpr std::uint16_t kLptBase[2] = {0x378, 0x278};
 inline constexpr std::uint8_t kParallelReadyMask = 0x80;
 inline constexpr std::uint8_t kStrobeOn = 9;
 inline constexpr std::uint8_t kStrobeOff = 8;
-// The spec-less ready wait gets a limit: a printer that is off line or out of
+// The ready wait gets a limit: a printer that is off line or out of
 // paper for this long is reported instead of waited for forever.
 inline constexpr std::uint32_t kParallelReadyLimitMs = 10000;
 

@@ -161,7 +161,7 @@ public:
                                  device + " does not accept these line settings."};
             return errorFromErrno(code, device);
         }
-        // A reply an earlier session left unread is not ours. The output side
+        // A reply an earlier operation left unread is not ours. The output side
         // is left alone: every send waits for its queue to empty, and on a
         // pseudo-terminal (whose queue always counts 0) a flush here would
         // throw away what the last operation wrote before the peer read it.
