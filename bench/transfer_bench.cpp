@@ -21,6 +21,7 @@
 #include "phase_probe.h"
 #include "printer_model.h"
 #include "support/bmp_builder.h"
+#include "support/bytes.h"
 #include "support/harness.h"
 #include "testprint/test_pages.h"
 #include "uart_port.h"
@@ -42,6 +43,7 @@ namespace ordalia::bench {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::pseudoRandomBytes;
 using testing::TempFolder;
 
 constexpr std::uint32_t kBaud = 115200;
@@ -53,16 +55,6 @@ double lineSeconds(std::size_t bytes) {
 }
 
 // --- the data each transfer sends ---
-
-std::vector<std::uint8_t> pseudoRandom(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t x = seed;
-    for (auto& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return bytes;
-}
 
 // A long receipt: ESC @, numbered text lines, and a cut as the last bytes.
 std::vector<std::uint8_t> testPage(std::size_t size) {
@@ -135,7 +127,8 @@ Transfer testPageTransfer(std::size_t size) {
 
 Transfer firmwareTransfer(Ui& ui) {
     return {"Firmware image", "bytes", [&ui](TempFolder& folder, const Services&) {
-                const auto path = folder.write("printer.firm", pseudoRandom(kFirmwareImageSize, 7));
+                const auto path =
+                    folder.write("printer.firm", pseudoRandomBytes(kFirmwareImageSize, 7));
                 Setup s;
                 s.dataBegin = kProgramRequestSize;
                 s.dataEnd = kProgramRequestSize + kFirmwareImageSize;
@@ -202,8 +195,8 @@ Transfer compoundTransfer(Ui& ui) {
     const std::size_t blocks = kKoreanLength / kCompoundBlockSize + 1;
     return {"Compound font (ex_Korean.code)", "bytes, " + std::to_string(blocks) + " replies",
             [&ui, blocks](TempFolder& folder, const Services&) {
-                const auto path =
-                    folder.write("fonts/ex_Korean.code", pseudoRandom(kKoreanLength + 1 + 700, 4));
+                const auto path = folder.write("fonts/ex_Korean.code",
+                                               pseudoRandomBytes(kKoreanLength + 1 + 700, 4));
                 Setup s;
                 s.dataBegin = 4; // FS, OpCompound, 0, the language
                 s.dataEnd = 4 + blocks * kCompoundBlockSize;

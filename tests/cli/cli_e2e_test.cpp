@@ -10,6 +10,7 @@
 #include "link/system_ports.h"
 #include "logos/logo_list.h"
 #include "support/bmp_builder.h"
+#include "support/bytes.h"
 #include "support/harness.h"
 #include "virtual_printer.h"
 
@@ -31,16 +32,6 @@ using namespace std::chrono_literals;
 using namespace ordalia::testing;
 using vprinter::VirtualPrinter;
 using vprinter::VirtualPrinterOptions;
-
-std::vector<std::uint8_t> noise(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t x = seed;
-    for (auto& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return bytes;
-}
 
 std::filesystem::path shippedFolder() {
     const char* folder = std::getenv("ORDALIA_PROGRAM_DIR");
@@ -218,7 +209,7 @@ TEST_F(CliE2E, LaterCommandsTakeTheSpeedFromTheSavedSettings) {
 // --- firmware ---
 
 TEST_F(CliE2E, FirmwareUpdateStoresTheImage) {
-    const auto image = noise(kFirmwareImageSize, 7);
+    const auto image = pseudoRandomBytes(kFirmwareImageSize, 7);
     const auto file = program.write("new.firm", image);
     EXPECT_EQ(run({"firmware", file.string()}), kExitDone);
     // Not a terminal: the message alone, no progress.
@@ -228,11 +219,11 @@ TEST_F(CliE2E, FirmwareUpdateStoresTheImage) {
 }
 
 TEST_F(CliE2E, FirmwareOfTheWrongLengthIsRefusedAndAHangUpIsAFailure) {
-    const auto shortFile = program.write("short.firm", noise(1000, 1));
+    const auto shortFile = program.write("short.firm", pseudoRandomBytes(1000, 1));
     EXPECT_EQ(run({"firmware", shortFile.string()}), kExitRefused);
     EXPECT_EQ(printer.receivedCount(), 0u);
 
-    const auto file = program.write("new.firm", noise(kFirmwareImageSize, 2));
+    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 2));
     printer.setDisconnectAfterBytes(5000);
     EXPECT_EQ(run({"firmware", file.string()}), kExitFailed);
     EXPECT_THAT(err.str(), Not(HasSubstr("Finish")));
@@ -240,7 +231,7 @@ TEST_F(CliE2E, FirmwareOfTheWrongLengthIsRefusedAndAHangUpIsAFailure) {
 }
 
 TEST_F(CliE2E, ProgressIsDrawnOnATerminalOnly) {
-    const auto file = program.write("new.firm", noise(kFirmwareImageSize, 3));
+    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 3));
     EXPECT_EQ(run({"firmware", file.string()}, true), kExitDone);
     EXPECT_THAT(err.str(), HasSubstr("\rStatus : Transfer Data    50%"));
     EXPECT_THAT(err.str(), HasSubstr("\rStatus : Updata   100%"));
@@ -248,7 +239,7 @@ TEST_F(CliE2E, ProgressIsDrawnOnATerminalOnly) {
 }
 
 TEST_F(CliE2E, QuietSaysNothingUnlessItFails) {
-    const auto file = program.write("new.firm", noise(kFirmwareImageSize, 4));
+    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 4));
     EXPECT_EQ(run({"--quiet", "firmware", file.string()}, true), kExitDone);
     EXPECT_THAT(err.str(), IsEmpty());
     EXPECT_EQ(run({"--quiet", "firmware", "missing.firm"}, true), kExitRefused);
@@ -283,7 +274,7 @@ TEST_F(CliE2E, BrokenCodePageListIsRefused) {
 TEST_F(CliE2E, BurnFileIsTheFirmwareAndTheCodePageImage) {
     if (!std::filesystem::exists(program.path() / "Codepage Table" / "Codepage"))
         GTEST_SKIP() << "the code page fonts were not built";
-    const auto firmware = noise(kFirmwareImageSize, 5);
+    const auto firmware = pseudoRandomBytes(kFirmwareImageSize, 5);
     const auto file = program.write("source.firm", firmware);
     EXPECT_EQ(run({"burn", file.string()}), kExitDone);
     const auto burn = program.read("Codepage Table/output.a79");
@@ -292,7 +283,8 @@ TEST_F(CliE2E, BurnFileIsTheFirmwareAndTheCodePageImage) {
     const auto image = program.read("Codepage Table/test");
     EXPECT_TRUE(std::equal(image.begin(), image.end(), burn.begin() + kFirmwareImageSize));
 
-    EXPECT_EQ(run({"burn", program.write("bad.firm", noise(10, 1)).string()}), kExitRefused);
+    EXPECT_EQ(run({"burn", program.write("bad.firm", pseudoRandomBytes(10, 1)).string()}),
+              kExitRefused);
     EXPECT_THAT(err.str(), HasSubstr("front file error"));
     EXPECT_EQ(program.read("Codepage Table/output.a79").size(), burn.size());
 }
@@ -365,7 +357,7 @@ TEST_F(CliE2E, LogoConvertWritesOneBlock) {
 
 TEST_F(CliE2E, CompoundFontIsStoredBlockByBlock) {
     // ex_JISx0208.code: 562,033 bytes of data in 2,196 blocks.
-    const auto file = program.write("fonts/ex_JISx0208.code", noise(562033 + 700, 3));
+    const auto file = program.write("fonts/ex_JISx0208.code", pseudoRandomBytes(562033 + 700, 3));
     EXPECT_EQ(run({"compound", file.string()}), kExitDone);
     EXPECT_THAT(err.str(), HasSubstr("Undata Finish !!!!"));
     const auto stored = printer.compoundImage(3);

@@ -2,16 +2,11 @@
 // its two output streams, against virtual printers on pseudo-terminals.
 
 #include "support/harness.h"
+#include "support/process.h"
 #include "virtual_printer.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
-extern char** environ;
 
 namespace ordalia {
 namespace {
@@ -30,42 +25,15 @@ struct ProgramRun {
     std::string err;
 };
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 ProgramRun runProgram(const TempFolder& scratch, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), ORDALIA_CLI_COMMAND);
     const auto outFile = scratch.path() / "stdout.txt";
     const auto errFile = scratch.path() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<char*> argv;
-    for (auto& a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
     ProgramRun run;
-    if (spawned != 0)
+    const pid_t pid = spawnCommand(arguments, outFile, errFile);
+    if (pid < 0)
         return run;
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return run;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = waitForExit(pid, 60s);
     run.out = readText(outFile);
     run.err = readText(errFile);
     return run;

@@ -7,6 +7,7 @@
 #include "compound/compound_record.h"
 #include "link/port_names.h"
 #include "link/system_ports.h"
+#include "support/bytes.h"
 #include "support/harness.h"
 #include "virtual_printer.h"
 
@@ -21,16 +22,6 @@ using namespace std::chrono_literals;
 using namespace ordalia::testing;
 using vprinter::VirtualPrinter;
 using vprinter::VirtualPrinterOptions;
-
-std::vector<std::uint8_t> fontFile(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t x = seed;
-    for (auto& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return bytes;
-}
 
 // What the printer stored, put back in file order: byte j of each group came
 // from byte CompoundShuffleOrder[j] of the same group.
@@ -103,7 +94,7 @@ class CompoundLanguageE2E : public CompoundE2E, public ::testing::WithParamInter
 
 TEST_P(CompoundLanguageE2E, PrinterStoresEveryBlockOfTheFile) {
     const Language c = GetParam();
-    const auto file = fontFile(std::size_t{c.s} + 1 + 700, c.code);
+    const auto file = pseudoRandomBytes(std::size_t{c.s} + 1 + 700, c.code);
     choose(c.name, file);
 
     EXPECT_EQ(download(), Outcome::Done);
@@ -142,7 +133,7 @@ TEST_F(CompoundE2E, SilenceAfterBlockKEndsWithConnectingErrorAndKPlusOneBlocksRe
     printer.setStopAnsweringAtBlock(k);
     // An older, longer record keeps its tail beyond what this download wrote.
     program.write(std::string(kCompoundRecordFile), std::vector<std::uint8_t>(20000, 0xEE));
-    const auto file = fontFile(562033, 3);
+    const auto file = pseudoRandomBytes(562033, 3);
     choose("ex_JISx0208.code", file);
 
     EXPECT_EQ(download(), Outcome::Failed);
@@ -170,7 +161,7 @@ TEST_F(CompoundE2E, SilenceAfterBlockKEndsWithConnectingErrorAndKPlusOneBlocksRe
 }
 
 TEST_F(CompoundE2E, UnknownNameSendsOneBlock) {
-    const auto file = fontFile(4096, 9);
+    const auto file = pseudoRandomBytes(4096, 9);
     choose("ex_Korean.CODE", file);
     EXPECT_EQ(download(), Outcome::Done);
     const auto received = printer.received();

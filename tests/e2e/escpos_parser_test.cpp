@@ -130,9 +130,9 @@ TEST_F(EscPosParserTest, ResetForgetsAHalfCommand) {
 }
 
 TEST(EscPosCommandTable, EveryEntryIsFoundByItsBytesAndHasALength) {
-    for (const auto& spec : commandTable()) {
-        EXPECT_EQ(findCommand(spec.lead, spec.second), &spec) << spec.name;
-        EXPECT_TRUE(spec.fixedLength > 0 || spec.length != nullptr) << spec.name;
+    for (const auto& form : commandTable()) {
+        EXPECT_EQ(findCommand(form.lead, form.second), &form) << form.name;
+        EXPECT_TRUE(form.fixedLength > 0 || form.length != nullptr) << form.name;
     }
 }
 

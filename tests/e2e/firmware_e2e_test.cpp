@@ -4,6 +4,7 @@
 #include "link/port_names.h"
 #include "link/system_ports.h"
 #include "link/transfer_gate.h"
+#include "support/bytes.h"
 #include "support/harness.h"
 #include "virtual_printer.h"
 
@@ -19,16 +20,6 @@ using namespace std::chrono_literals;
 using namespace ordalia::testing;
 using vprinter::VirtualPrinter;
 using vprinter::VirtualPrinterOptions;
-
-std::vector<std::uint8_t> firmwareImage() {
-    std::vector<std::uint8_t> image(kFirmwareImageSize);
-    std::uint32_t x = 12345;
-    for (auto& b : image) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return image;
-}
 
 VirtualPrinterOptions optionsFor(const TempFolder& program) {
     VirtualPrinterOptions options;
@@ -59,7 +50,7 @@ protected:
     RecordingLabel label;
     RecordingProgressBar bar;
     FirmwareUpdateRequest request;
-    const std::vector<std::uint8_t> image = firmwareImage();
+    const std::vector<std::uint8_t> image = pseudoRandomBytes(kFirmwareImageSize, 12345);
     VirtualPrinter printer{optionsFor(program)};
 };
 

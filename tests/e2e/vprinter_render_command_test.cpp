@@ -5,17 +5,13 @@
 #include "link/system_ports.h"
 #include "png.h"
 #include "support/harness.h"
+#include "support/process.h"
 #include "testprint/test_pages.h"
 
-#include <fcntl.h>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
 
 namespace ordalia {
 namespace {
@@ -23,41 +19,6 @@ namespace {
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
 using namespace ordalia::testing;
-
-pid_t spawnCommand(const std::vector<std::string>& args, const std::filesystem::path& outputFile) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int waitForExit(pid_t pid, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::this_thread::sleep_for(20ms);
-    }
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(VirtualPrinterRender, LogoAndReceiptBecomeOnePngEach) {
     const char* programDir = std::getenv("ORDALIA_PROGRAM_DIR");

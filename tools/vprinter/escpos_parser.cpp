@@ -150,17 +150,17 @@ std::size_t gsEight(std::span<const std::uint8_t> s) {
 
 using Id = CommandId;
 
-constexpr CommandSpec fixed(Id id, std::uint8_t lead, int second, std::string_view name,
+constexpr CommandForm fixed(Id id, std::uint8_t lead, int second, std::string_view name,
                             std::size_t length) {
     return {id, lead, second, name, length, nullptr};
 }
 
-constexpr CommandSpec ruled(Id id, std::uint8_t lead, int second, std::string_view name,
+constexpr CommandForm ruled(Id id, std::uint8_t lead, int second, std::string_view name,
                             LengthRule rule) {
     return {id, lead, second, name, 0, rule};
 }
 
-constexpr auto kTable = std::to_array<CommandSpec>({
+constexpr auto kTable = std::to_array<CommandForm>({
     fixed(Id::HorizontalTab, 0x09, -1, "HT", 1),
     fixed(Id::LineFeed, 0x0A, -1, "LF", 1),
     fixed(Id::FormFeed, 0x0C, -1, "FF", 1),
@@ -258,14 +258,14 @@ bool isPrefix(std::uint8_t b) {
 
 } // namespace
 
-std::span<const CommandSpec> commandTable() {
+std::span<const CommandForm> commandTable() {
     return kTable;
 }
 
-const CommandSpec* findCommand(std::uint8_t lead, int second) {
-    for (const auto& spec : kTable)
-        if (spec.lead == lead && spec.second == second)
-            return &spec;
+const CommandForm* findCommand(std::uint8_t lead, int second) {
+    for (const auto& form : kTable)
+        if (form.lead == lead && form.second == second)
+            return &form;
     return nullptr;
 }
 
@@ -280,9 +280,9 @@ void EscPosParser::feed(std::uint8_t byte) {
             m_buffer.push_back(byte);
             return;
         }
-        if (const CommandSpec* spec = findCommand(byte, -1)) {
+        if (const CommandForm* form = findCommand(byte, -1)) {
             m_buffer.push_back(byte);
-            m_spec = spec;
+            m_form = form;
             emit(false);
             return;
         }
@@ -290,19 +290,19 @@ void EscPosParser::feed(std::uint8_t byte) {
         return;
     }
     m_buffer.push_back(byte);
-    if (!m_spec) {
-        m_spec = findCommand(m_buffer[0], byte);
-        if (!m_spec) {
+    if (!m_form) {
+        m_form = findCommand(m_buffer[0], byte);
+        if (!m_form) {
             emit(false);
             return;
         }
-        m_needed = m_spec->fixedLength ? m_spec->fixedLength : 0;
+        m_needed = m_form->fixedLength ? m_form->fixedLength : 0;
     }
     settle();
 }
 
 void EscPosParser::settle() {
-    if (m_spec->fixedLength) {
+    if (m_form->fixedLength) {
         if (m_buffer.size() >= m_needed)
             emit(false);
         return;
@@ -310,7 +310,7 @@ void EscPosParser::settle() {
     // Ask the rule again each time the length it last gave has been reached:
     // the parameters collected since may extend it (the next image of FS q).
     while (m_buffer.size() >= m_needed) {
-        const std::size_t wanted = m_spec->length(m_buffer);
+        const std::size_t wanted = m_form->length(m_buffer);
         if (wanted == kBadLength) {
             emit(true);
             return;
@@ -325,21 +325,21 @@ void EscPosParser::settle() {
 
 void EscPosParser::emit(bool malformed) {
     EscPosCommand command;
-    command.spec = m_spec;
+    command.form = m_form;
     command.malformed = malformed;
     // Cleared before the sink runs, so a sink that resets or feeds sees an
     // idle parser; the command's bytes move out with it.
     std::vector<std::uint8_t> bytes;
     bytes.swap(m_buffer);
     command.raw = bytes;
-    m_spec = nullptr;
+    m_form = nullptr;
     m_needed = 0;
     m_sink.onCommand(command);
 }
 
 void EscPosParser::reset() {
     m_buffer.clear();
-    m_spec = nullptr;
+    m_form = nullptr;
     m_needed = 0;
 }
 

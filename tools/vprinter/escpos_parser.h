@@ -120,7 +120,7 @@ inline constexpr std::size_t kBadLength = static_cast<std::size_t>(-1);
 // Longest command taken whole; a length field that asks for more is bad.
 inline constexpr std::size_t kMaxCommandLength = std::size_t{16} << 20;
 
-struct CommandSpec {
+struct CommandForm {
     CommandId id;
     std::uint8_t lead; // DLE, ESC, FS, GS, or the one-byte control itself
     int second;        // the byte after `lead`; -1 for a one-byte control
@@ -130,19 +130,19 @@ struct CommandSpec {
 };
 
 // Every known command.
-std::span<const CommandSpec> commandTable();
+std::span<const CommandForm> commandTable();
 // The entry for `lead` followed by `second` (-1: the one-byte control `lead`).
-const CommandSpec* findCommand(std::uint8_t lead, int second);
+const CommandForm* findCommand(std::uint8_t lead, int second);
 
 // One command as it was recognised. `raw` is valid only during the call that
 // hands it out.
 struct EscPosCommand {
-    const CommandSpec* spec = nullptr; // nullptr for an unknown sequence
+    const CommandForm* form = nullptr; // nullptr for an unknown sequence
     std::span<const std::uint8_t> raw; // every byte, prefix first
     bool malformed = false;            // a length field was out of range: raw is what came so far
 
-    CommandId id() const { return spec ? spec->id : CommandId::Unknown; }
-    std::string_view name() const { return spec ? spec->name : std::string_view("unknown"); }
+    CommandId id() const { return form ? form->id : CommandId::Unknown; }
+    std::string_view name() const { return form ? form->name : std::string_view("unknown"); }
     // Byte `i` of the command counted from the prefix, 0 past its end.
     std::uint8_t at(std::size_t i) const { return i < raw.size() ? raw[i] : 0; }
 };
@@ -176,7 +176,7 @@ private:
 
     EscPosSink& m_sink;
     std::vector<std::uint8_t> m_buffer;
-    const CommandSpec* m_spec = nullptr;
+    const CommandForm* m_form = nullptr;
     std::size_t m_needed = 0;
 };
 
