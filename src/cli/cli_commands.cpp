@@ -6,6 +6,7 @@
 #include "codepages/code_page_table.h"
 #include "codepages/font_download.h"
 #include "common/files.h"
+#include "common/text.h"
 #include "compound/burn_file.h"
 #include "compound/compound_download.h"
 #include "compound/compound_file.h"
@@ -18,7 +19,6 @@
 #include "testprint/test_pages.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iomanip>
 #include <ostream>
 #include <span>
@@ -55,21 +55,6 @@ struct Command {
             throw UsageError("Usage: ordalia-cli " + std::string(form));
     }
 };
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return std::string(text);
-}
 
 // A file named on the command line, as the operations want it: whole, so the
 // program folder plays no part in where it is.
@@ -122,11 +107,12 @@ std::filesystem::path testFile(const std::string& operand, const std::filesystem
     std::error_code ec;
     if (std::filesystem::exists(operand, ec))
         return fullPath(operand);
-    const std::string wanted = lower(operand);
+    const std::string wanted = lowerAscii(operand);
     for (const TestPageButton& button : kTestPageButtons) {
         const std::filesystem::path file(std::string(button.file));
-        if (wanted == lower(button.caption) || wanted == lower(file.filename().string()) ||
-            wanted == lower(file.stem().string()))
+        if (wanted == lowerAscii(button.caption) ||
+            wanted == lowerAscii(file.filename().string()) ||
+            wanted == lowerAscii(file.stem().string()))
             return programFile(folder, button.file);
     }
     return fullPath(operand);
@@ -147,7 +133,7 @@ template <std::size_t N>
 std::string choices(const std::array<std::string_view, N>& items) {
     std::string out;
     for (const std::string_view item : items)
-        out += (out.empty() ? "\"" : ", \"") + trimmed(item) + "\"";
+        out += (out.empty() ? "\"" : ", \"") + std::string(trimBlanks(item)) + "\"";
     return out;
 }
 
@@ -155,9 +141,9 @@ std::string choices(const std::array<std::string_view, N>& items) {
 template <std::size_t N>
 int listPosition(const std::array<std::string_view, N>& items, std::string_view field,
                  const std::string& text) {
-    const std::string wanted = lower(trimmed(text));
+    const std::string wanted = lowerAscii(trimBlanks(text));
     for (std::size_t i = 0; i < N; ++i)
-        if (lower(trimmed(items[i])) == wanted)
+        if (lowerAscii(trimBlanks(items[i])) == wanted)
             return static_cast<int>(i);
     throw UsageError("--" + std::string(field) + " takes " + choices(items) + ", not \"" + text +
                      "\".");
@@ -169,14 +155,14 @@ int baudPosition(const std::string& text) {
     for (std::size_t i = 0; i < kNewBaudItems.size(); ++i) {
         const std::string_view item = kNewBaudItems[i];
         const std::string speed(item.substr(0, item.find_first_of(".,")));
-        if (trimmed(text) == speed)
+        if (trimBlanks(text) == speed)
             return static_cast<int>(i);
     }
     return listPosition(kNewBaudItems, "baud", text);
 }
 
 bool onOff(std::string_view field, const std::string& text) {
-    const std::string value = lower(trimmed(text));
+    const std::string value = lowerAscii(trimBlanks(text));
     if (value == "on")
         return true;
     if (value == "off")
@@ -222,7 +208,7 @@ template <std::size_t N>
 std::string itemText(const std::array<std::string_view, N>& items, int position) {
     if (position < 0 || static_cast<std::size_t>(position) >= N)
         return "(none)";
-    return trimmed(items[static_cast<std::size_t>(position)]);
+    return std::string(trimBlanks(items[static_cast<std::size_t>(position)]));
 }
 
 void printSettings(std::ostream& out, const SettingsPage& page) {
@@ -407,7 +393,7 @@ Outcome logoDownload(const Command& c) {
 Outcome logoPrint(const Command& c) {
     c.expectOperands(3, "logo print all|N");
     const std::string& which = c.words()[2];
-    const bool all = lower(which) == "all";
+    const bool all = lowerAscii(which) == "all";
     if (!all && !logoSelectNumber(which)) {
         c.console.message(kLogoNumberRangeMessage);
         return Outcome::Refused;

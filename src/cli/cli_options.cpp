@@ -1,10 +1,10 @@
 #include "cli/cli_options.h"
 
+#include "common/text.h"
 #include "settings/printer_settings.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace ordalia::cli {
 
@@ -20,20 +20,11 @@ bool takesValue(std::string_view name) {
            isSettingsField(name);
 }
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 template <std::size_t N>
 std::string itemList(const std::array<std::string_view, N>& items) {
     std::string out;
     for (const std::string_view item : items) {
-        std::string_view text = item;
-        while (!text.empty() && text.front() == ' ')
-            text.remove_prefix(1);
+        const std::string_view text = trimBlanks(item);
         out += out.empty() ? "" : " | ";
         out += text.find(' ') == std::string_view::npos ? std::string(text)
                                                         : "\"" + std::string(text) + "\"";
@@ -56,7 +47,7 @@ ParsedCommandLine failure(std::string message) {
 } // namespace
 
 std::optional<int> comPortNumber(std::string_view text) {
-    if (text.size() < 4 || lower(text.substr(0, 3)) != "com")
+    if (text.size() < 4 || lowerAscii(text.substr(0, 3)) != "com")
         return std::nullopt;
     std::size_t i = 3;
     while (i < text.size() && text[i] == ' ')
@@ -132,7 +123,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return failure("The option --folder needs a folder.");
             options.folder = std::filesystem::path(*value);
         } else if (name == "parallel") {
-            const std::string which = lower(*value);
+            const std::string which = lowerAscii(*value);
             if (which == "lpt1")
                 options.parallelIndex = 0;
             else if (which == "lpt2")

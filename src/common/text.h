@@ -21,4 +21,10 @@ double leadingNumber(std::string_view text);
 // Upper-case hexadecimal without prefix or leading zeros (26 -> "1A").
 std::string hexText(std::uint64_t value);
 
+// The text with ASCII letters in lower case, for comparing typed words.
+std::string lowerAscii(std::string_view text);
+
+// The text without the blanks before and after it.
+std::string_view trimBlanks(std::string_view text);
+
 } // namespace ordalia
