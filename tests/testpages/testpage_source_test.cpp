@@ -2,192 +2,174 @@
 #include "testpage_source.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <numeric>
 
 namespace ordalia::testpages {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
+using namespace std::string_literals;
 
-std::vector<std::uint8_t> bytesOf(std::string_view source) {
-    const Assembly assembly = assemble(source);
-    for (const auto& error : assembly.errors)
-        ADD_FAILURE() << describeError("source", error);
-    return assembly.bytes;
+Bytes text(std::string_view s) {
+    return {s.begin(), s.end()};
 }
 
-std::vector<std::uint8_t> textBytes(std::string_view text) {
-    return {text.begin(), text.end()};
-}
-
-// The one error of a one-line source.
-std::string errorOf(std::string_view line) {
-    const Assembly assembly = assemble(line);
-    EXPECT_THAT(assembly.bytes, IsEmpty());
-    if (assembly.errors.size() != 1) {
-        ADD_FAILURE() << assembly.errors.size() << " errors for: " << line;
-        return {};
-    }
-    EXPECT_EQ(assembly.errors[0].line, 1);
-    return assembly.errors[0].message;
-}
-
-TEST(TestPageSource, ControlCodeNames) {
-    std::vector<std::uint8_t> controls(32);
-    std::iota(controls.begin(), controls.end(), 0);
-    EXPECT_THAT(bytesOf("NUL SOH STX ETX EOT ENQ ACK BEL BS HT LF VT FF CR SO SI\n"
-                        "DLE DC1 DC2 DC3 DC4 NAK SYN ETB CAN EM SUB ESC FS GS RS US\n"),
-                ElementsAreArray(controls));
-    EXPECT_THAT(bytesOf("SP DEL"), ElementsAre(0x20, 0x7F));
-    EXPECT_THAT(bytesOf("ESC \"@\" GS \"V\" 66 0"),
-                ElementsAre(0x1B /*ESC*/, '@', 0x1D /*GS*/, 'V', 66, 0));
-}
-
-TEST(TestPageSource, DecimalAndHexadecimalBytes) {
-    EXPECT_THAT(bytesOf("0 255 27 0x00 0xff 0XFe 0x1B 007"),
-                ElementsAre(0, 255, 27, 0, 255, 254, 0x1B, 7));
-}
-
-TEST(TestPageSource, StringsAndTheirEscapes) {
-    EXPECT_THAT(bytesOf(R"("a\\b\"c\n\r\t\0\x7F\xfe" "")"),
-                ElementsAre('a', '\\', 'b', '"', 'c', '\n', '\r', '\t', 0, 0x7F, 0xFE));
-    EXPECT_THAT(bytesOf(R"("# is no comment here" # but here "x")"),
-                ElementsAreArray(textBytes("# is no comment here")));
-    EXPECT_THAT(bytesOf("\"  two  blanks  \""), ElementsAreArray(textBytes("  two  blanks  ")));
-}
-
-TEST(TestPageSource, CommentsBlankLinesAndLineEnds) {
-    EXPECT_THAT(bytesOf(""), IsEmpty());
-    EXPECT_THAT(bytesOf("# only a comment\n\n   \n\t# indented\n"), IsEmpty());
-    EXPECT_THAT(bytesOf("ESC \"@\"\r\n\r\nLF\t# tab before the comment\r\nCR"),
-                ElementsAre(0x1B /*ESC*/, '@', 0x0A /*LF*/, 0x0D /*CR*/));
-    EXPECT_THAT(bytesOf("LF#comment straight after"), ElementsAre(0x0A));
-}
-
-TEST(TestPageSource, FaultsOfOneLine) {
-    EXPECT_EQ(errorOf("256"), "number 256 does not fit in a byte (0 to 255)");
-    EXPECT_EQ(errorOf("0x100"), "number 0x100 does not fit in a byte (0 to 255)");
-    EXPECT_EQ(errorOf("99999999999999999999"), "number 99999999999999999999 is too large");
-    EXPECT_EQ(errorOf("12ab"), "'12ab' is not a number");
-    EXPECT_EQ(errorOf("0x"), "'0x' is not a number");
-    EXPECT_EQ(errorOf("0xZZ"), "'0xZZ' is not a hexadecimal number");
-    EXPECT_EQ(errorOf("-1"), "unknown word '-1'");
-    EXPECT_EQ(errorOf("esc"), "unknown word 'esc' (control code names are upper case)");
-    EXPECT_EQ(errorOf("ESCAPE"), "unknown word 'ESCAPE'");
-    EXPECT_EQ(errorOf("\"open"), "unterminated string");
-    EXPECT_EQ(errorOf("\"ends in a backslash\\"), "unterminated string");
-    EXPECT_EQ(errorOf(R"("\q")"), "unknown escape \\q in a string");
-    EXPECT_EQ(errorOf(R"("\x4")"), "\\x needs two hexadecimal digits");
-    EXPECT_EQ(errorOf("\"caf\xC3\xA9\""), "byte 0xC3 in a string; write it as \\xC3");
-    EXPECT_EQ(errorOf("\"tab\tinside\""), "byte 0x09 in a string; write it as \\x09");
-    EXPECT_EQ(errorOf("LF \xC3\xA9"),
-              "unexpected byte 0xC3; outside strings a source holds plain ASCII only");
-    EXPECT_EQ(errorOf("ESC\"@\""), "a blank must come before the string");
-    EXPECT_EQ(errorOf("\"@\"ESC"), "a blank must follow the string");
-    EXPECT_EQ(errorOf(".bogus 1"), "unknown directive '.bogus'");
-}
-
-TEST(TestPageSource, EveryFaultyLineIsReportedWithItsNumberAndNoBytesRemain) {
-    const Assembly assembly = assemble("ESC \"@\"   # fine\n"
-                                       "\"Total\" 300\n"
-                                       "LF\n"
-                                       "Esc \"!\" 0\r\n"
-                                       ".chart 9 C\n"
-                                       "\"fine again\" LF\n");
-    EXPECT_THAT(assembly.bytes, IsEmpty());
-    ASSERT_EQ(assembly.errors.size(), 3u);
-    EXPECT_EQ(assembly.errors[0].line, 2);
-    EXPECT_EQ(assembly.errors[1].line, 4);
-    EXPECT_EQ(assembly.errors[2].line, 5);
-    EXPECT_EQ(describeError("pages/rec1.p.src", assembly.errors[0]),
-              "pages/rec1.p.src:2: number 300 does not fit in a byte (0 to 255)");
-    EXPECT_EQ(describeError("pages/rec1.p.src", assembly.errors[1]),
-              "pages/rec1.p.src:4: unknown word 'Esc' (control code names are upper case)");
-    EXPECT_EQ(describeError("pages/rec1.p.src", assembly.errors[2]),
-              "pages/rec1.p.src:5: usage: .chart TABLE FONT (TABLE 0 to 255, FONT A or B)");
-}
-
-TEST(TestPageSource, ReportingStopsAfterTwentyFaults) {
+// A one-line source and its bytes, or its one error (then it has no bytes).
+struct Case {
     std::string source;
-    for (int i = 0; i < 50; ++i)
-        source += "BAD\n";
-    const Assembly assembly = assemble(source);
-    ASSERT_EQ(assembly.errors.size(), 20u);
-    EXPECT_EQ(assembly.errors.back().line, 20);
+    Bytes bytes;
+    std::string error = {};
+};
+
+const Case kCases[] = {
+    {"NUL SOH STX ETX EOT ENQ ACK BEL BS HT LF VT FF CR SO SI DLE DC1 DC2 DC3 DC4 NAK SYN ETB",
+     {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}},
+    {"CAN EM SUB ESC FS GS RS US SP DEL", {24, 25, 26, 27, 28, 29, 30, 31, 0x20, 0x7F}},
+    {"0 255 27 0x00 0xff 0XFe 0x1B 007", {0, 255, 27, 0, 255, 254, 0x1B, 7}},
+    {R"(ESC "@" "a\\b\"c\n\r\t\0\x7F\xfe" "")",
+     {0x1B, '@', 'a', '\\', 'b', '"', 'c', '\n', '\r', '\t', 0, 0x7F, 0xFE}},
+    {R"("# is no comment here" # but here "x")", text("# is no comment here")},
+    {"\"  two  blanks  \"\tLF#straight after", text("  two  blanks  \n")},
+    {"ESC \"@\"\r\n\r\n   \n\t# indented comment\r\nCR", {0x1B, '@', 0x0D}},
+    {R"(.columns 12 "Milk" "1.09")", text("Milk    1.09\n")},
+    {R"(.columns 6 "ab" "\x9Cde")", text("ab \x9C"
+                                         "de\n")},
+    {R"(ESC "a" 1 .repeat 3 "-=" LF)", {0x1B, 'a', 1, '-', '=', 10, '-', '=', 10, '-', '=', 10}},
+    {R"(GS "k" 73 .counted "{C" 12 34)", {0x1D, 'k', 73, 4 /*n*/, '{', 'C', 12, 34}},
+    {"  .chart 0x05 B   # Font B", codePageChart(5, ChartFont::B)},
+    {".raster 64 64", rasterCommand(drawTestPicture(64, 64))},
+    {"256", {}, "number 256 does not fit in a byte (0 to 255)"},
+    {"99999999999999999999", {}, "number 99999999999999999999 is too large"},
+    {"12ab", {}, "'12ab' is not a number"},
+    {"0xZZ", {}, "'0xZZ' is not a hexadecimal number"},
+    {"esc", {}, "unknown word 'esc' (control code names are upper case)"},
+    {"\"ends in a backslash\\", {}, "unterminated string"},
+    {R"("\q")", {}, "unknown escape \\q in a string"},
+    {R"("\x4")", {}, "\\x needs two hexadecimal digits"},
+    {"\"tab\tinside\"", {}, "byte 0x09 in a string; write it as \\x09"},
+    {"LF \xC3\xA9", {}, "unexpected byte 0xC3; outside strings a source holds plain ASCII only"},
+    {"ESC\"@\"", {}, "a blank must come before the string"},
+    {"\"@\"ESC", {}, "a blank must follow the string"},
+    {".bogus 1", {}, "unknown directive '.bogus'"},
+    {R"(.columns 8 "Coffee" "7.99")",
+     {},
+     "\"Coffee\" and \"7.99\" do not fit in 8 columns with a blank between"},
+    {R"(.columns 48 LF "x")", {}, "usage: .columns WIDTH \"left\" \"right\""},
+    {R"(.columns 0 "a" "b")", {}, ".columns WIDTH must be a number from 1 to 255, not '0'"},
+    {R"(.repeat 0 "-")", {}, ".repeat COUNT must be a number from 1 to 65535, not '0'"},
+    {R"(.repeat "-" 3)", {}, ".repeat COUNT must be a number from 1 to 65535, not a string"},
+    {".repeat 2 .chart 0 A", {}, ".chart cannot stand inside .repeat"},
+    {".counted \"" + std::string(256, 'x') + "\"",
+     {},
+     ".counted holds 256 bytes; a count byte reaches 255"},
+    {".counted \"\"", {}, "usage: .counted items..."},
+    {".counted \"1\" .repeat 2 \"x\"", {}, ".repeat cannot stand inside .counted"},
+    {".chart 256 A", {}, ".chart TABLE must be a number from 0 to 255, not '256'"},
+    {".chart 1 a", {}, "usage: .chart TABLE FONT (TABLE 0 to 255, FONT A or B)"},
+    {".raster 100 64", {}, ".raster WIDTH must be a multiple of 8, not 100"},
+    {".raster 2048 64", {}, ".raster WIDTH must be a number from 64 to 2040, not '2048'"},
+    {".raster 576 63", {}, ".raster HEIGHT must be a number from 64 to 2303, not '63'"},
+};
+
+TEST(TestPageSource, EachLineGivesItsBytesOrItsError) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.source.substr(0, 60));
+        const Assembly assembly = assemble(c.source);
+        EXPECT_EQ(assembly.bytes, c.bytes);
+        std::vector<std::string> errors;
+        for (const auto& error : assembly.errors)
+            errors.push_back(describeError("f", error));
+        EXPECT_EQ(errors,
+                  c.error.empty() ? std::vector<std::string>{} : std::vector{"f:1: " + c.error});
+    }
 }
 
-TEST(TestPageDirectives, ColumnsAlignTheRightTextOnTheEdge) {
-    EXPECT_THAT(bytesOf(R"(.columns 12 "Milk" "1.09")"),
-                ElementsAreArray(textBytes("Milk    1.09\n")));
-    EXPECT_THAT(bytesOf(R"(.columns 6 "ab" "\x9Cde")"), ElementsAreArray(textBytes("ab \x9C"
-                                                                                   "de\n")));
-    EXPECT_EQ(errorOf(R"(.columns 8 "Coffee" "7.99")"),
-              "\"Coffee\" and \"7.99\" do not fit in 8 columns with a blank between");
-    EXPECT_EQ(errorOf(R"(.columns 48 "only one")"), "usage: .columns WIDTH \"left\" \"right\"");
-    EXPECT_EQ(errorOf(R"(.columns 48 LF "x")"), "usage: .columns WIDTH \"left\" \"right\"");
-    EXPECT_EQ(errorOf(R"(.columns 0 "a" "b")"),
-              ".columns WIDTH must be a number from 1 to 255, not '0'");
-}
+TEST(TestPageSource, EveryFaultyLineIsNamedUpToTwentyAndAFullPageStopsThere) {
+    std::string faults = "ESC \"@\"\n\"Total\" 300\nLF\nEsc \"!\" 0\r\n.chart 9 C\n\"fine\"\n";
+    for (int i = 0; i < 30; ++i)
+        faults += "BAD\n";
+    std::vector<int> lines;
+    for (const auto& error : assemble(faults).errors)
+        lines.push_back(error.line);
+    EXPECT_EQ(lines, (std::vector{2,  4,  5,  7,  8,  9,  10, 11, 12, 13,
+                                  14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
 
-TEST(TestPageDirectives, RepeatAfterOtherItems) {
-    EXPECT_THAT(bytesOf(R"(ESC "a" 1 .repeat 3 "-=" LF)"),
-                ElementsAre(0x1B /*ESC*/, 'a', 1, '-', '=', 0x0A, '-', '=', 0x0A, '-', '=', 0x0A));
-    EXPECT_EQ(errorOf(R"(.repeat 0 "-")"),
-              ".repeat COUNT must be a number from 1 to 65535, not '0'");
-    EXPECT_EQ(errorOf(R"(.repeat "-" 3)"),
-              ".repeat COUNT must be a number from 1 to 65535, not a string");
-    EXPECT_EQ(errorOf(".repeat 4"), "usage: .repeat COUNT items...");
-    EXPECT_EQ(errorOf(".repeat 2 .chart 0 A"), ".chart cannot stand inside .repeat");
-    EXPECT_EQ(errorOf(".repeat 2 FOO"), "unknown word 'FOO'");
-}
-
-TEST(TestPageDirectives, CountedPutsTheLengthFirst) {
-    EXPECT_THAT(bytesOf(R"(GS "k" 73 .counted "{C" 12 34)"),
-                ElementsAre(0x1D /*GS*/, 'k', 73 /*CODE128*/, 4 /*n*/, '{', 'C', 12, 34));
-    std::string big = ".counted \"" + std::string(255, 'x') + "\"";
-    EXPECT_EQ(bytesOf(big).size(), 256u);
-    EXPECT_EQ(bytesOf(big)[0], 255);
-    big = ".counted \"" + std::string(256, 'x') + "\"";
-    EXPECT_EQ(errorOf(big), ".counted holds 256 bytes; a count byte reaches 255");
-    EXPECT_EQ(errorOf(".counted"), "usage: .counted items...");
-    EXPECT_EQ(errorOf(".counted \"\""), "usage: .counted items...");
-    EXPECT_EQ(errorOf(".counted \"1\" .repeat 2 \"x\""), ".repeat cannot stand inside .counted");
-}
-
-TEST(TestPageDirectives, ChartAndRasterAreTheGeneratedBytes) {
-    EXPECT_EQ(bytesOf(".chart 5 B"), codePageChart(5, ChartFont::B));
-    EXPECT_EQ(bytesOf("  .chart 0x00 A   # Font A"), codePageChart(0, ChartFont::A));
-    EXPECT_EQ(bytesOf(".raster 64 64"), rasterCommand(drawTestPicture(64, 64)));
-
-    EXPECT_EQ(errorOf(".chart 256 A"), ".chart TABLE must be a number from 0 to 255, not '256'");
-    EXPECT_EQ(errorOf(".chart 1 a"), "usage: .chart TABLE FONT (TABLE 0 to 255, FONT A or B)");
-    EXPECT_EQ(errorOf(".chart 1"), "usage: .chart TABLE FONT (TABLE 0 to 255, FONT A or B)");
-    EXPECT_EQ(errorOf(".chart 1 A LF"), "usage: .chart TABLE FONT (TABLE 0 to 255, FONT A or B)");
-    EXPECT_EQ(errorOf(".raster 100 64"), ".raster WIDTH must be a multiple of 8, not 100");
-    EXPECT_EQ(errorOf(".raster 2048 64"),
-              ".raster WIDTH must be a number from 64 to 2040, not '2048'");
-    EXPECT_EQ(errorOf(".raster 576 63"),
-              ".raster HEIGHT must be a number from 64 to 2303, not '63'");
-    EXPECT_EQ(errorOf(".raster 576"), "usage: .raster WIDTH HEIGHT");
-}
-
-TEST(TestPageDirectives, APageReachesTheLongestFileTheProgramSendsAndNoFurther) {
-    // 65535 x 10 = 655,350 bytes, one short of the limit.
-    const std::string full = ".repeat 65535 \"0123456789\"\n";
+    const std::string full = ".repeat 65535 \"0123456789\"\n"; // one byte short of the limit
     EXPECT_EQ(assemble(full + "\"A\"").bytes.size(), kMaxPageSize);
-
-    const Assembly over = assemble(full + "\"AB\"\n\"C\"\nFOO\n");
-    EXPECT_THAT(over.bytes, IsEmpty());
+    const Assembly over = assemble(full + "\"AB\"\nFOO\n");
     ASSERT_EQ(over.errors.size(), 1u); // nothing after it is worth reporting
-    EXPECT_EQ(over.errors[0].line, 2);
-    EXPECT_EQ(over.errors[0].message,
-              "the page grows past 655351 bytes, the longest test page the program sends");
+    EXPECT_EQ(describeError("f", over.errors[0]),
+              "f:2: the page grows past 655351 bytes, the longest test page the program sends");
+}
 
-    EXPECT_EQ(assemble(".repeat 65535 \"0123456789AB\"").errors.at(0).message,
-              "the page grows past 655351 bytes, the longest test page the program sends");
+double blackShare(const MonoPicture& picture, const PictureBox& box) {
+    int black = 0;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            black += picture.dot(x, y) ? 1 : 0;
+    return double(black) / (box.width() * box.height());
+}
+
+TEST(CodePageChart, TableAndFontThenSixteenCharactersARowThenTheDefaults) {
+    const Bytes chart = codePageChart(3, ChartFont::B);
+    const std::string text(chart.begin(), chart.end());
+    EXPECT_EQ(text.substr(0, 6), "\x1B"
+                                 "t\x03\x1BM\x01"); // ESC t 3, ESC M 1 (Font B)
+    EXPECT_EQ(text.substr(6, 35), "   0 1 2 3 4 5 6 7 8 9 A B C D E F\n");
+    EXPECT_EQ(text.substr(41, 35), "20   ! \" # $ % & ' ( ) * + , - . /\n");
+    EXPECT_EQ(
+        text.substr(6 + 14 * 35, 35),
+        "F0 \xF0 \xF1 \xF2 \xF3 \xF4 \xF5 \xF6 \xF7 \xF8 \xF9 \xFA \xFB \xFC \xFD \xFE \xFF\n");
+    EXPECT_EQ(text.substr(6 + 15 * 35), "\x1BM\x00\x1Bt\x00"s); // ESC M 0, ESC t 0
+}
+
+TEST(RasterCommand, HeaderThenRowsTopFirstLeftmostDotInTheHighBit) {
+    MonoPicture picture{16, 2, Bytes(4, 0)};
+    picture.set(0, 0);
+    picture.set(9, 0);
+    picture.set(15, 1);
+    picture.set(16, 0); // outside: ignored
+    EXPECT_THAT(rasterCommand(picture),
+                ElementsAre(0x1D /*GS*/, 'v', '0', 0 /*normal*/, 2, 0 /*bytes a row*/, 2,
+                            0 /*rows*/, 0x80, 0x40, 0x00, 0x01));
+}
+
+TEST(TestPicture, FrameRampAndSamples) {
+    const auto picture = drawTestPicture(576, 320);
+    const auto layout = testPictureLayout(576, 320);
+    const int f = layout.frame;
+    ASSERT_GT(f, 0);
+    for (const PictureBox& edge :
+         {PictureBox{0, 0, 576, f}, {0, 320 - f, 576, 320}, {0, 0, f, 320}, {576 - f, 0, 576, 320}})
+        EXPECT_EQ(blackShare(picture, edge), 1.0);
+    EXPECT_FALSE(picture.dot(f, f + 1)); // a white margin inside it
+
+    // The ramp's continuous half darkens from white to black, eighth by
+    // eighth; its stepped half is nine steps of k/8 black over whole 8 x 8 tiles.
+    const PictureBox in{layout.ramp.left + 2, layout.ramp.top + 2, layout.ramp.right - 2,
+                        layout.ramp.bottom - 2};
+    const int middle = in.top + in.height() / 2;
+    const int eighth = in.width() / 8;
+    std::vector<double> shares;
+    for (int part = 0; part < 8; ++part)
+        shares.push_back(blackShare(
+            picture, {in.left + part * eighth, in.top, in.left + (part + 1) * eighth, middle}));
+    EXPECT_EQ(std::ranges::adjacent_find(shares, std::greater_equal<>()), shares.end());
+    EXPECT_EQ(blackShare(picture, {in.left, in.top, in.left + 2, middle}), 0.0);
+    EXPECT_EQ(blackShare(picture, {in.right - 2, in.top, in.right, middle}), 1.0);
+    for (int k = 0; k < 9; ++k) {
+        const int left = (static_cast<int>(in.left + k * in.width() / 9.0) + 8) / 8 * 8;
+        const int top = (middle + 7) / 8 * 8;
+        EXPECT_EQ(blackShare(picture, {left, top, left + 8, top + 8}), k / 8.0) << "step " << k;
+    }
+
+    // The star's inner disc, the gratings and the checkerboards are half black.
+    const PictureBox& star = layout.star;
+    const int cx = star.left + star.width() / 2, cy = star.top + star.height() / 2,
+              r = star.width() / 8;
+    EXPECT_NEAR(blackShare(picture, {cx - r, cy - r, cx + r, cy + r}), 0.5, 0.05);
+    EXPECT_NEAR(blackShare(picture, layout.gratings), 0.5, 0.1);
+    EXPECT_NEAR(blackShare(picture, layout.checkerboards), 0.5, 0.1);
 }
 
 } // namespace
