@@ -1,8 +1,10 @@
 #include "app/compound_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "compound/compound_download.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -21,6 +23,10 @@ CompoundPage::CompoundPage(MainWindow& window, QWidget* parent)
     m_com_Text->setObjectName(QStringLiteral("com_Text"));
     m_com_Text->setEnabled(false);
     m_com_Text->hide();
+    // What the download will make of the chosen name, so a name outside the
+    // font table is seen before anything is sent.
+    m_com_Language = makeLabel("com_Language", QString(), this);
+    m_com_Language->hide();
     auto* com_download =
         makePushButton(QStringLiteral("com_download"), QStringLiteral("Download To Printer"), this);
     m_com_ProgressBar = makeProgressBar("com_ProgressBar", this);
@@ -29,7 +35,10 @@ CompoundPage::CompoundPage(MainWindow& window, QWidget* parent)
     m_comStatus = std::make_unique<QtStatusLabel>(m_com_Label);
     m_comProgress = std::make_unique<QtProgressBar>(m_com_ProgressBar);
     v->addWidget(open_com);
-    v->addWidget(m_com_Text);
+    auto* chosen = new QHBoxLayout;
+    chosen->addWidget(m_com_Text, 1);
+    chosen->addWidget(m_com_Language);
+    v->addLayout(chosen);
     v->addWidget(com_download);
     v->addWidget(m_com_ProgressBar);
     v->addWidget(m_com_Label);
@@ -46,16 +55,22 @@ CompoundPage::CompoundPage(MainWindow& window, QWidget* parent)
 CompoundPage::~CompoundPage() = default;
 
 void CompoundPage::open_com_Click() {
-    const CompoundFileChoice choice = openCompoundFile(m_window.services(), m_compound);
-    if (choice.outcome != Outcome::Done)
-        return;
-    m_com_Text->setText(toQString(choice.com_Text));
-    m_com_Text->show();
+    guardedClick(m_window.services(), [&] {
+        const CompoundFileChoice choice = openCompoundFile(m_window.services(), m_compound);
+        if (choice.outcome != Outcome::Done)
+            return;
+        m_com_Text->setText(toQString(choice.com_Text));
+        m_com_Text->show();
+        m_com_Language->setText(toQString(choice.com_Language));
+        m_com_Language->show();
+    });
 }
 
 void CompoundPage::com_download_Click() {
-    downloadCompound(m_window.services(), m_window.linkChoice(), m_compound, *m_comStatus,
-                     *m_comProgress);
+    guardedClick(m_window.services(), [&] {
+        downloadCompound(m_window.services(), m_window.linkChoice(), m_compound, *m_comStatus,
+                         *m_comProgress);
+    });
 }
 
 } // namespace ordalia::app

@@ -31,6 +31,7 @@ private:
     CompoundState m_compound;
 
     QLineEdit* m_com_Text = nullptr;
+    QLabel* m_com_Language = nullptr;
     QLabel* m_com_Label = nullptr;
     QProgressBar* m_com_ProgressBar = nullptr;
     std::unique_ptr<QtStatusLabel> m_comStatus;

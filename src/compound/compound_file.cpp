@@ -2,6 +2,7 @@
 
 #include "common/files.h"
 #include "common/ui.h"
+#include "compound/compound_font.h"
 
 namespace ordalia {
 
@@ -19,7 +20,7 @@ CompoundFileChoice openCompoundFile(const Services& services, CompoundState& sta
     state.com_FilePath = picked->fullPath;
     state.com_FileTitle =
         picked->name.empty() ? picked->fullPath.filename().string() : picked->name;
-    return {Outcome::Done, picked->fullPath.string()};
+    return {Outcome::Done, picked->fullPath.string(), describeCompoundFile(state.com_FileTitle)};
 }
 
 } // namespace ordalia

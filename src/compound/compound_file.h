@@ -24,6 +24,7 @@ struct CompoundState {
 struct CompoundFileChoice {
     Outcome outcome = Outcome::Nothing; // Done when a file was chosen and confirmed
     std::string com_Text;               // on Done: what com_Text shows (it is shown, disabled)
+    std::string com_Language;           // on Done: what the download will send, in words
 };
 
 // "Open Compound File": CommonDialog1 in the "Codepage Table" folder, then

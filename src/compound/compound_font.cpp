@@ -1,5 +1,7 @@
 #include "compound/compound_font.h"
 
+#include "common/text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -40,6 +42,32 @@ CompoundFont lookupCompoundFont(std::string_view fileTitle) {
         if (font.fileName == fileTitle)
             return font;
     return kUnknownCompoundFont;
+}
+
+namespace {
+
+// 2433 -> "2,433", as a technician reads counts.
+std::string groupedNumber(std::uint32_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, ",");
+    return digits;
+}
+
+} // namespace
+
+std::string describeCompoundFile(std::string_view fileTitle) {
+    const CompoundFont font = lookupCompoundFont(fileTitle);
+    if (font.languageCode != 0)
+        return std::string(font.language) + ", " +
+               groupedNumber(compoundBlockCount(font.dataLength)) + " blocks";
+    std::string text = "not a known compound font name";
+    // A name that differs only in letter case is the likeliest slip (a copy
+    // that changed the case), and it would go out as language 0 all the same.
+    for (const CompoundFont& known : kCompoundFontTable)
+        if (lowerAscii(known.fileName) == lowerAscii(fileTitle))
+            text += " (letter case counts: " + std::string(known.fileName) + " is known)";
+    return text + ": it will be sent as language 0, one block holding only the file's first byte";
 }
 
 CompoundBlock ShuffleCompoundBlock(std::span<const std::uint8_t, kCompoundBlockSize> block) {

@@ -42,22 +42,39 @@ constexpr std::uint32_t compoundBlockCount(std::uint32_t dataLength) {
     return dataLength / kCompoundBlockSize + 1;
 }
 
+// What choosing the file `fileTitle` will send, in words for the page beside
+// the chosen path: the language and the number of blocks ("Korean, 2,433
+// blocks"), or, for a name outside the table, that it goes out as language 0
+// in one block. The choice itself accepts any name; this is only shown.
+std::string describeCompoundFile(std::string_view fileTitle);
+
 // CompoundImage: the font file's positions 0 to S, zero everywhere else. It is
 // large enough for the last block of the longest font (positions up to
 // 1,006,079).
 inline constexpr std::size_t kCompoundImageSize = 1100001;
 using CompoundImage = std::vector<std::uint8_t>;
 
-// The printer's compound font loader takes each 16-byte group of a block in
-// its own byte order, and this table is that order as this program defines it:
-// output byte j of a group is input byte CompoundShuffleOrder[j] of the same
-// group. A font file keeps a 16-dot glyph strip as its left-hand 8-dot bytes
-// (group bytes 0 to 7) followed by its right-hand ones (8 to 15); the loader
-// wants the strip row by row, each 16-dot row as a word stored low byte first
-// (the right-hand 8 dots, then the left-hand 8), the same row order the code
-// page image uses for Font A. Interleaving the two halves right-hand first
-// gives 8, 0, 9, 1, ... It is fixed: a changed table would give the printer a
-// scrambled font, so it is never computed or configured.
+// The byte order in which the printer's compound font loader takes each
+// 16-byte group of a block: output byte j of a group is input byte
+// CompoundShuffleOrder[j] of the same group, so a group a0..a7 b0..b7 goes out
+// as b0 a0 b1 a1 ... b7 a7, its second half interleaved with its first, second
+// half first. The groups keep their places.
+//
+// What we know of the font files: they are raw data without a header, and the
+// four lengths S are all multiples of 72 bytes (600,048 = 72 x 8,334,
+// 1,006,056 = 72 x 13,973, 562,032 = 72 x 7,806, 622,656 = 72 x 8,648), which
+// fits glyphs of 24 x 24 dots at 72 bytes each; 13,973 is also 89 x 157, the
+// whole Big5 grid of lead and trail bytes. They are not multiples of 32 (one
+// is not even a multiple of 16), so they are not 16 x 16-dot glyphs. A 72-byte
+// glyph does not line up with 16-byte groups: groups start at changing places
+// inside the glyphs, so this order cannot follow a glyph's rows or halves. It
+// is how the loader wants the stream's bytes, whatever glyph they belong to.
+//
+// What we assume: that this is the order the loader expects. We have no
+// description of the loader, and nothing in this program or in its test
+// printer (which stores the blocks as they arrive) can confirm it; only a
+// printer printing a downloaded font can. A wrong order gives a scrambled
+// font, so the table is fixed here, never computed or configured.
 inline constexpr std::array<std::uint8_t, kCompoundGroupSize> CompoundShuffleOrder = {
     8, 0, 9, 1, 10, 2, 11, 3, 12, 4, 13, 5, 14, 6, 15, 7};
 
