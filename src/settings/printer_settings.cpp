@@ -130,15 +130,11 @@ SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& re
 
     const auto path = programFile(services.programFolder, kUserSettingFile);
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        // Nothing saved yet: the page shows the record as it is, but the
-        // link's speed is not taken from a record that was never saved.
-        SettingsLoad load = applySettingsRecord(record, page);
-        load.Sbaud.reset();
-        load.selectParallel = false;
-        load.problems.clear();
-        return load;
-    }
+    // Nothing saved: the record stays as it is (zero until something was
+    // loaded or downloaded) and the page and the link's speed follow it, as
+    // they would follow a file holding it. It was reported when it was loaded.
+    if (!std::filesystem::exists(path, ec))
+        return applySettingsRecord(record, page);
     const auto bytes = readFirstBytes(path, kSettingsRecordSize);
     if (!bytes) {
         services.dialogs.message("The saved settings in " + path.string() +
@@ -180,19 +176,6 @@ SettingsRecord collectSettingsRecord(const SettingsRecord& loaded, const Setting
     else
         record[13] = static_cast<std::uint8_t>(record[13] & ~kCutDistanceBit);
     return record;
-}
-
-std::vector<std::uint8_t> settingsWire(std::span<const std::uint8_t, kFlash3Size> flash3,
-                                       const SettingsRecord& record) {
-    std::vector<std::uint8_t> wire;
-    wire.reserve(kProgramRequestSize + kFlash3Size + kSettingsRecordSize - 1);
-    for (const std::uint8_t b : ProgramRequest(OpSettings))
-        wire.push_back(b);
-    for (const std::uint8_t b : flash3)
-        wire.push_back(b);
-    for (std::size_t i = 1; i < kSettingsRecordSize; ++i)
-        wire.push_back(record[i]);
-    return wire;
 }
 
 SettingsDownload downloadSettings(const Services& services, const LinkChoice& choice,

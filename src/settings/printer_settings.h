@@ -92,18 +92,13 @@ std::optional<SettingsRecord> parseSettingsRecord(std::span<const std::uint8_t> 
 
 // Showing the "Printing Setting" page (SSTab1_Click on tab 0): reads
 // "user_setting" into `record` and loads the page from it. A missing file
-// leaves the record as it is and shows it, without touching the link's
-// speed. A short or unreadable file is reported and loads nothing.
+// leaves the record as it is and loads the page and the link's speed from
+// that. A short or unreadable file is reported and loads nothing.
 SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& record,
                               const SettingsPage& page);
 
 // The record a download sends: the page's values over the loaded record.
 SettingsRecord collectSettingsRecord(const SettingsRecord& loaded, const SettingsPage& page);
-
-// The 27 bytes a download writes, in order: request, the two "flash3" bytes,
-// record bytes 1 to 13.
-std::vector<std::uint8_t> settingsWire(std::span<const std::uint8_t, kFlash3Size> flash3,
-                                       const SettingsRecord& record);
 
 struct SettingsDownload {
     Outcome outcome = Outcome::Nothing;
