@@ -241,6 +241,20 @@ codePageTableFault(const std::array<std::string, kCodePageSlotCount>& Pos_CP) {
     return std::nullopt;
 }
 
+std::optional<std::string>
+unsavableTableNumber(const std::array<std::string, kCodePageSlotCount>& Pos_CP) {
+    for (std::size_t i = 0; i < kCodePageSlotCount; ++i) {
+        if (Pos_CP[i].find('"') == std::string::npos)
+            continue;
+        return "The table number of the " + std::string(kSlotCaptions[i]) + " position, " +
+               Pos_CP[i] +
+               ", contains a double quote, which the code page list cannot save: the printer "
+               "would get one number and the list would keep another. Please type the number "
+               "without it.";
+    }
+    return std::nullopt;
+}
+
 std::uint8_t CP_Check(Dialogs& dialogs, const CodePageSlots& slots) {
     const auto fault = codePageTableFault(slots.Pos_CP);
     if (!fault)

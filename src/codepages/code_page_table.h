@@ -116,6 +116,12 @@ long long tableNumber(std::string_view Pos_CP);
 std::optional<std::string>
 codePageTableFault(const std::array<std::string, kCodePageSlotCount>& Pos_CP);
 
+// A table number the list file cannot keep as typed: its fields are quoted, so
+// a double quote in one is dropped on saving ("1\"7" is sent as 1 and saved as
+// 17). The message names the first such row; nothing when there is none.
+std::optional<std::string>
+unsavableTableNumber(const std::array<std::string, kCodePageSlotCount>& Pos_CP);
+
 // Shows the fault, if any, and returns the new CodePageTableError (1 after a
 // fault, else 0).
 std::uint8_t CP_Check(Dialogs& dialogs, const CodePageSlots& slots);

@@ -65,6 +65,12 @@ Outcome downloadFonts(const Services& services, const LinkChoice& choice,
         return Outcome::Refused;
     TransferLock lock(services.gate);
 
+    // Before the table check: a number with a quote means one thing to the
+    // printer and another to the list, so it is not judged at all.
+    if (const auto fault = unsavableTableNumber(slots.Pos_CP)) {
+        services.dialogs.message(*fault);
+        return Outcome::Refused;
+    }
     if (CP_Check(services.dialogs, slots) != 0)
         return Outcome::Refused;
     const CodePageBuild build = BuildCodePageImage(services, slots);
@@ -99,11 +105,22 @@ Outcome downloadFonts(const Services& services, const LinkChoice& choice,
                             services.events);
 
         // Over the parallel link the printer can only be asked again over the
-        // serial port; without one there is nothing to ask, and the parallel
-        // side never had an answer to wait for.
-        const bool canAsk = link.IsSerialPortChosen();
-        if (canAsk && !ConfirmRestart(link, kFontRestartTimeoutMs, RestartPoll::Sleep1Ms)) {
-            Font_Label.setCaption(kFontDownloadNoAnswer);
+        // serial port. Without one nothing confirms the download, so it is
+        // not reported as finished and the list keeps what the printer is
+        // known to hold.
+        if (!link.IsSerialPortChosen()) {
+            hide(Font_Label, Font_ProgressBar);
+            services.dialogs.message(kFontDownloadUnconfirmed);
+            return Outcome::Failed;
+        }
+        const RestartCheck check =
+            ConfirmRestart(link, kFontRestartTimeoutMs, RestartPoll::Sleep1Ms);
+        if (!check.answered) {
+            // The image went out: a port that cannot be reopened is this
+            // download's failure, shown as a printer that does not answer is.
+            Font_Label.setCaption(check.portFault
+                                      ? std::string(kFontDownloadNoAnswer) + " " + *check.portFault
+                                      : std::string(kFontDownloadNoAnswer));
             return Outcome::Failed;
         }
     } catch (const LinkError& error) {

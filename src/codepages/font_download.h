@@ -26,6 +26,10 @@ inline constexpr int kFontProgrammingCycles = 3;
 inline constexpr std::int32_t kFontRestartTimeoutMs = 5000;
 inline constexpr std::string_view kFontDownloadDone = "Undata Finish !!";
 inline constexpr std::string_view kFontDownloadNoAnswer = "Status : Updata Font Error!!";
+inline constexpr std::string_view kFontDownloadUnconfirmed =
+    "The code page image was sent over the parallel port, but no serial port is chosen to ask "
+    "the printer whether it restarted, so the download could not be checked. The code page "
+    "list was left as it was.";
 
 // "Download to Printer" on the Code Page Table page (Font_Updata_Click): checks
 // the six rows, builds the code page image (and "test"), programs it into the
@@ -34,10 +38,13 @@ inline constexpr std::string_view kFontDownloadNoAnswer = "Status : Updata Font 
 //
 // Done: confirmed, "Undata Finish !!" shown, label and bar hidden.
 // Nothing: no serial port chosen (the image was built; nothing shown or sent).
-// Refused: the table check or the build stopped, or another transfer runs.
-// Failed: no acceptance, a port fault (label and bar hidden), or no answer
-// after programming (the label shows "Status : Updata Font Error!!" and stays,
-// with the bar).
+// Refused: a table number with a double quote, the table check or the build
+// stopped, or another transfer runs; nothing sent or saved.
+// Failed: no acceptance, a port fault (label and bar hidden); no answer after
+// programming, or a port that cannot be reopened to ask (the label shows
+// "Status : Updata Font Error!!", with the port's reason, and stays with the
+// bar); or, over the parallel link, no serial port to ask with (a message
+// saying so; label and bar hidden). "Codepage" is rewritten only on Done.
 Outcome downloadFonts(const Services& services, const LinkChoice& choice,
                       const CodePageSlots& slots, StatusLabel& Font_Label,
                       ProgressBar& Font_ProgressBar);

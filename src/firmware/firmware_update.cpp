@@ -33,6 +33,17 @@ void sendImage(PrinterLink& link, std::span<const std::uint8_t> image, StatusLab
     }
 }
 
+// "Firmware Update Error!!", and when the restart check failed on the port
+// rather than on a silent printer, a line that says so with the port's reason.
+std::string firmwareErrorMessage(const RestartCheck& check) {
+    std::string text(kFirmwareErrorMessage);
+    if (check.portFault)
+        text += "\nThe firmware was sent, but the printer could not be asked whether it "
+                "restarted: " +
+                *check.portFault;
+    return text;
+}
+
 } // namespace
 
 FirmwareFileChoice openFirmwareFile(const Services& services, FirmwareState& state) {
@@ -94,9 +105,11 @@ Outcome updateFirmware(const Services& services, const LinkChoice& choice,
         ShowProgrammingWait(Firm_Label, kFirmwareProgrammingCaptions, kFirmwareProgrammingCycles,
                             &Firm_ProgressBar, services.clock, services.events);
 
-        if (!ConfirmRestart(link, kFirmwareRestartTimeoutMs, RestartPoll::Spin)) {
+        const RestartCheck check =
+            ConfirmRestart(link, kFirmwareRestartTimeoutMs, RestartPoll::Spin);
+        if (!check.answered) {
             hide(Firm_Label, Firm_ProgressBar);
-            services.dialogs.message(kFirmwareErrorMessage);
+            services.dialogs.message(firmwareErrorMessage(check));
             return Outcome::Failed;
         }
     } catch (const LinkError& error) {

@@ -68,7 +68,9 @@ struct FirmwareUpdateRequest {
 // Nothing: the serial link is selected and no port is chosen (nothing shown).
 // Refused: no file, a file of the wrong length or unreadable, the parallel
 // link, or another transfer running; nothing sent.
-// Failed: no acceptance, a port fault, or no answer after programming.
+// Failed: no acceptance, a port fault, or no answer after programming (also
+// when the port cannot be reopened to ask: "Firmware Update Error!!" with the
+// port's reason).
 Outcome updateFirmware(const Services& services, const LinkChoice& choice,
                        const FirmwareUpdateRequest& request, StatusLabel& Firm_Label,
                        ProgressBar& Firm_ProgressBar);

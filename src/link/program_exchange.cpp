@@ -3,7 +3,27 @@
 #include "common/clock.h"
 #include "common/ui.h"
 
+#include <algorithm>
+
 namespace ordalia {
+
+namespace {
+
+// Waits `ms` from `start` in slices, pumping the window's events after each
+// one that does not end the wait.
+void waitPumping(Clock& clock, EventPump& events, std::uint32_t start, std::uint32_t ms) {
+    for (;;) {
+        const std::uint32_t elapsed = elapsedMs(start, clock.tickMs());
+        if (elapsed >= ms)
+            return;
+        clock.sleepMs(std::min(kProgrammingPumpMs, ms - elapsed));
+        if (elapsedMs(start, clock.tickMs()) >= ms)
+            return;
+        events.processEvents();
+    }
+}
+
+} // namespace
 
 void SendProgramRequest(PrinterLink& link, std::uint8_t op) {
     for (const std::uint8_t b : ProgramRequest(op))
@@ -23,43 +43,59 @@ void ShowProgrammingWait(StatusLabel& label, std::span<const std::string_view> c
                          ProgressBar* bar, Clock& clock, EventPump& events) {
     for (int cycle = 0; cycle < cycles; ++cycle) {
         for (std::size_t i = 0; i < captions.size(); ++i) {
+            // Each caption's second is counted from when it was set, so the
+            // time the pumped events take does not stretch the wait.
+            const std::uint32_t shownAt = clock.tickMs();
             label.setCaption(captions[i]);
             if (bar && i + 1 == captions.size())
                 bar->step();
             events.processEvents();
-            clock.sleepMs(kProgrammingCaptionMs);
+            waitPumping(clock, events, shownAt, kProgrammingCaptionMs);
         }
     }
 }
 
-bool ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPoll poll) {
-    link.OpenSerialPort();
-    for (const std::uint8_t b : kPrinterIdQuery)
-        link.SendSerialByte(b);
-
-    Clock& clock = link.services().clock;
-    const std::uint32_t start = clock.tickMs();
-    // The limit is signed: a negative one ends after the first poll.
-    const std::int64_t limit = timeoutMs;
-    for (;;) {
-        if (poll == RestartPoll::Sleep1Ms)
-            clock.sleepMs(1);
-        const int waiting = link.inputQueueCount();
-        const std::uint32_t now = clock.tickMs();
-        if (waiting != 0 || static_cast<std::int64_t>(elapsedMs(start, now)) > limit)
-            break;
-    }
-
-    // Counted once more: an answer that came just after the last poll counts.
-    if (link.inputQueueCount() != 0) {
-        link.discardInput();
-        for (const std::uint8_t b : kTestPageCommand)
+RestartCheck ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPoll poll) {
+    try {
+        link.OpenSerialPort();
+        for (const std::uint8_t b : kPrinterIdQuery)
             link.SendSerialByte(b);
+
+        Clock& clock = link.services().clock;
+        EventPump& events = link.services().events;
+        const std::uint32_t start = clock.tickMs();
+        std::uint32_t pumpedAt = start;
+        // The window last had its events before the port was reopened.
+        events.processEvents();
+        // The limit is signed: a negative one ends after the first poll.
+        const std::int64_t limit = timeoutMs;
+        for (;;) {
+            if (poll == RestartPoll::Sleep1Ms)
+                clock.sleepMs(1);
+            const int waiting = link.inputQueueCount();
+            const std::uint32_t now = clock.tickMs();
+            if (waiting != 0 || static_cast<std::int64_t>(elapsedMs(start, now)) > limit)
+                break;
+            if (elapsedMs(pumpedAt, now) >= kProgrammingPumpMs) {
+                events.processEvents();
+                pumpedAt = now;
+            }
+        }
+
+        // Counted once more: an answer that came just after the last poll counts.
+        if (link.inputQueueCount() != 0) {
+            link.discardInput();
+            for (const std::uint8_t b : kTestPageCommand)
+                link.SendSerialByte(b);
+            link.CloseSerialPort();
+            return {true, std::nullopt};
+        }
         link.CloseSerialPort();
-        return true;
+        return {};
+    } catch (const LinkError& error) {
+        link.CloseSerialPort();
+        return {false, std::string(error.what())};
     }
-    link.CloseSerialPort();
-    return false;
 }
 
 } // namespace ordalia

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ordalia {
@@ -41,6 +43,9 @@ inline constexpr std::array<std::uint8_t, 3> kPrinterIdQuery = {0x1D, 0x49, 0x01
 inline constexpr std::array<std::uint8_t, 2> kTestPageCommand = {0x1B, 0x88};
 
 inline constexpr std::uint32_t kProgrammingCaptionMs = 1000;
+// The programming wait and the restart check last seconds; the window gets its
+// events at least this often meanwhile, so it repaints and never looks hung.
+inline constexpr std::uint32_t kProgrammingPumpMs = 50;
 
 // Writes the request for `op` a byte at a time. The port must be open.
 void SendProgramRequest(PrinterLink& link, std::uint8_t op);
@@ -51,7 +56,8 @@ void SendProgramRequest(PrinterLink& link, std::uint8_t op);
 bool ExpectAck(PrinterLink& link, Dialogs& dialogs);
 
 // `cycles` times: each caption in turn on `label`, then the window's events,
-// then one second's sleep. With a bar, the last caption of each cycle steps it
+// then one second's wait, during which the events are pumped every
+// kProgrammingPumpMs. With a bar, the last caption of each cycle steps it
 // (never past 100) before the events are pumped.
 void ShowProgrammingWait(StatusLabel& label, std::span<const std::string_view> captions, int cycles,
                          ProgressBar* bar, Clock& clock, EventPump& events);
@@ -60,10 +66,20 @@ void ShowProgrammingWait(StatusLabel& label, std::span<const std::string_view> c
 // sleeps 1 ms between polls; the firmware update polls without sleeping.
 enum class RestartPoll { Sleep1Ms, Spin };
 
+struct RestartCheck {
+    bool answered = false;
+    // Not answered because the port could not be reopened or failed while
+    // asking (a USB adapter that comes back under another name while the
+    // printer restarts): what the port said. The data had already gone out,
+    // so the operation reports this as its own failure, not as a port error.
+    std::optional<std::string> portFault;
+};
+
 // Reopens the port the operation used, sends the ID query and waits up to
-// `timeoutMs` for any byte. On an answer: discards it, sends the test page
-// command, closes the port and returns true. Otherwise closes the port and
-// returns false. A port fault is thrown as LinkError, as everywhere.
-bool ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPoll poll);
+// `timeoutMs` for any byte, pumping the window's events every
+// kProgrammingPumpMs. On an answer: discards it, sends the test page command,
+// closes the port and returns answered. Otherwise, or on a port fault, closes
+// the port and returns not answered.
+RestartCheck ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPoll poll);
 
 } // namespace ordalia
