@@ -39,6 +39,10 @@ public:
     // A message box with an OK button only. An empty title shows the
     // application's own title.
     virtual void message(std::string_view text, std::string_view title = {}) = 0;
+    // Something the user should know that must not stop what is running (a
+    // transfer that goes on while another is refused). Where nothing runs
+    // meanwhile, as on the command line, it is an ordinary message.
+    virtual void notice(std::string_view text) { message(text); }
     // An OK/Cancel question; true only for OK.
     virtual bool confirm(std::string_view text, std::string_view title) = 0;
     // An open-file dialog; nothing when the user cancels.

@@ -10,7 +10,7 @@
 namespace ordalia {
 
 PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
-    : m_services(services), m_choice(std::move(choice)) {
+    : m_services(services), m_choice(std::move(choice)), m_lastPumpMs(m_services.clock.tickMs()) {
     if (!m_choice.device.empty())
         m_device = m_choice.device;
     else if (m_choice.portIndex > 0)
@@ -34,6 +34,13 @@ std::string PrinterLink::portDescription() const {
 
 void PrinterLink::fail(PortErrorKind kind, const std::string& what) {
     throw LinkError(kind, what);
+}
+
+void PrinterLink::keepWindowAlive() {
+    if (elapsedMs(m_lastPumpMs, m_services.clock.tickMs()) < kPumpIntervalMs)
+        return;
+    m_services.events.processEvents();
+    m_lastPumpMs = m_services.clock.tickMs();
 }
 
 void PrinterLink::OpenSerialPort() {
@@ -79,6 +86,9 @@ void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
     }
     m_lineBytes += bytes.size();
     drainOutput(bytes.size());
+    // A byte that went straight into the FIFO sleeps on nothing; the pump
+    // still comes every kPumpIntervalMs across the bytes of a page.
+    keepWindowAlive();
 }
 
 std::uint64_t PrinterLink::lineMicros(std::size_t bytes) const {
@@ -121,6 +131,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
         const std::uint64_t sleepUs = std::max(untilEmptyUs, untilDryUs);
         clock.sleepMicros(static_cast<std::uint32_t>(
             std::clamp<std::uint64_t>(sleepUs, kDrainMinSleepUs, kDrainMaxSleepUs)));
+        keepWindowAlive();
     }
 }
 
@@ -144,6 +155,7 @@ void PrinterLink::SendParallelByte(std::uint8_t b) {
                                              std::to_string(kParallelReadyLimitMs / 1000) +
                                              " s. Is it on line and does it have paper?");
         clock.sleepMicros(50);
+        keepWindowAlive();
     }
     if (!port.write(base, b) || !port.write(base + 2, kStrobeOn) ||
         !port.write(base + 2, kStrobeOff))
@@ -154,13 +166,17 @@ std::uint8_t PrinterLink::RS_ACK() {
     Clock& clock = m_services.clock;
     const std::uint32_t start = clock.tickMs();
     int waiting = 0;
+    std::uint32_t now = start;
     do {
         // A reply follows the last byte by a byte time or two; looking every
         // fifth of a millisecond sees it at once without spinning a core,
         // which matters to the compound font's 2,000 and more answered blocks.
         clock.sleepMicros(kReplyPollUs);
         waiting = inputQueueCount();
-    } while (waiting == 0 && elapsedMs(start, clock.tickMs()) <= kReplyWaitMs);
+        now = clock.tickMs();
+        if (waiting == 0)
+            keepWindowAlive();
+    } while (waiting == 0 && elapsedMs(start, now) <= kReplyWaitMs);
 
     // Counted again: a reply that arrived just after the last poll still counts.
     if (inputQueueCount() == 0)
@@ -177,6 +193,7 @@ void PrinterLink::DelayMs(std::int32_t ms) {
     for (;;) {
         m_services.events.processEvents();
         const std::uint32_t now = clock.tickMs();
+        m_lastPumpMs = now;
         if (now < start)
             start = now;
         if (static_cast<std::int64_t>(now - start) >= ms)

@@ -64,6 +64,12 @@ inline constexpr std::uint64_t kDrainMinSleepUs = 20;
 inline constexpr std::uint64_t kDrainMaxSleepUs = 1000;
 inline constexpr std::uint64_t kDrainMarginUs = 300;
 
+// Every wait of the link lets the window process its events this often, so
+// the window repaints and shows its progress through a 10 s reply wait or a
+// minute of byte-at-a-time sending. A second transfer started from one of
+// these pumps is refused by the transfer gate.
+inline constexpr std::uint32_t kPumpIntervalMs = 50;
+
 // The one path by which bytes reach the printer and replies come back.
 // Byte-at-a-time sends wait until the port's output queue is empty, so the
 // printer never receives faster than the line empties.
@@ -109,6 +115,9 @@ private:
     // Time the line takes for `bytes` at the port's speed and framing.
     std::uint64_t lineMicros(std::size_t bytes) const;
     [[noreturn]] void fail(PortErrorKind kind, const std::string& what);
+    // Pumps the window's events when kPumpIntervalMs have passed since the
+    // last pump; sends and reads nothing.
+    void keepWindowAlive();
 
     Services m_services;
     LinkChoice m_choice;
@@ -121,6 +130,7 @@ private:
     std::uint64_t lineDryAtUs() const { return m_lineSinceUs + lineMicros(m_lineBytes); }
     std::uint64_t m_lineSinceUs = 0;
     std::size_t m_lineBytes = 0;
+    std::uint32_t m_lastPumpMs = 0;
 };
 
 } // namespace ordalia

@@ -14,7 +14,9 @@ Outcome reportLinkError(PrinterLink& link, const LinkError& error) {
 bool refuseWhileBusy(const Services& services) {
     if (!services.gate.busy())
         return false;
-    services.dialogs.message(kTransferBusyMessage);
+    // Told without waiting for OK: this runs inside the running transfer's
+    // event pump, and a modal box would hold that transfer until it is closed.
+    services.dialogs.notice(kTransferBusyMessage);
     return true;
 }
 

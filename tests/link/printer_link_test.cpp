@@ -10,286 +10,156 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace ordalia::testing;
+using Bytes = std::vector<std::uint8_t>;
+using K = PortErrorKind;
 
-class PrinterLinkTest : public ::testing::Test {
-protected:
-    Harness h;
-};
-
-TEST_F(PrinterLinkTest, PortChoiceFollowsTheListIndex) {
-    h.choice.portIndex = 0;
-    EXPECT_FALSE(PrinterLink(h.services(), h.choice).IsSerialPortChosen());
-    h.choice.portIndex = 3;
-    EXPECT_TRUE(PrinterLink(h.services(), h.choice).IsSerialPortChosen());
-    // Text typed into the list selects no entry (-1): "chosen", but unopenable.
-    h.choice.portIndex = -1;
-    PrinterLink typed(h.services(), h.choice);
-    EXPECT_TRUE(typed.IsSerialPortChosen());
-    EXPECT_THROW(typed.OpenSerialPort(), LinkError);
-    EXPECT_TRUE(h.serial.openedDevices.empty());
+TEST(PrinterLinkTest, OpensTheEntryTheListNamesWithTheSettingsAsTyped) {
+    const auto row = [](const char* name, int port, const char* settings, bool deviceRefuses,
+                        std::optional<K> error, const char* says) {
+        SCOPED_TRACE(name);
+        Harness h;
+        h.folder.write("ports", "# test mapping\nCOM 2=/dev/ttyUSB7\r\n");
+        if (deviceRefuses)
+            h.serial.openError = PortError{K::AccessDenied, "permission denied."};
+        h.choice.portIndex = port;
+        h.choice.settings = settings;
+        PrinterLink link(h.services(), h.choice);
+        EXPECT_EQ(link.IsSerialPortChosen(), port != 0); // typed text (-1) counts as chosen
+        try {
+            link.OpenSerialPort();
+            EXPECT_FALSE(error);
+            EXPECT_THAT(h.serial.openedDevices, ElementsAre("/dev/ttyUSB7"));
+            const SerialSettings& s = h.serial.settings();
+            EXPECT_EQ(std::tie(s.baud, s.parity, s.dataBits, s.stopBits),
+                      std::make_tuple(9600u, 'e', 7, 2));
+        } catch (const LinkError& e) {
+            EXPECT_EQ(e.kind(), error);
+            EXPECT_THAT(e.what(), HasSubstr(says));
+            EXPECT_EQ(h.serial.openedDevices.size(), deviceRefuses ? 1u : 0u);
+        }
+    };
+    row("a mapped entry", 2, "9600,e,7,2", false, {}, "");
+    row("the blank entry", 0, "9600,n,8,1", false, K::NoSuchPort, "blank");
+    row("typed text that is no entry", -1, "9600,n,8,1", false, K::NoSuchPort, "none of its");
+    row("settings the port cannot take", 1, "9600.n.8,1", false, K::BadSettings, "9600.n.8,1");
+    row("a device that refuses", 1, "9600,n,8,1", true, K::AccessDenied, "COM 1 (/dev/ttyS0)");
 }
 
-TEST_F(PrinterLinkTest, OpenUsesTheMappedDeviceAndTheSettingsString) {
-    h.folder.write("ports", "# test mapping\nCOM 2=/dev/ttyUSB7\r\n");
-    h.choice.portIndex = 2;
-    h.choice.settings = "9600,e,7,2";
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    EXPECT_THAT(h.serial.openedDevices, ElementsAre("/dev/ttyUSB7"));
-    EXPECT_EQ(h.serial.settings().baud, 9600u);
-    EXPECT_EQ(h.serial.settings().parity, 'e');
-    EXPECT_EQ(h.serial.settings().dataBits, 7);
-    EXPECT_EQ(h.serial.settings().stopBits, 2);
-    EXPECT_EQ(link.portDescription(), "COM 2 (/dev/ttyUSB7)");
-}
-
-TEST_F(PrinterLinkTest, BadSettingsStringIsRefusedBeforeTheDeviceIsTouched) {
-    h.choice.settings = "9600.n.8,1";
-    PrinterLink link(h.services(), h.choice);
-    try {
-        link.OpenSerialPort();
-        FAIL() << "opened with a bad settings string";
-    } catch (const LinkError& e) {
-        EXPECT_EQ(e.kind(), PortErrorKind::BadSettings);
-        EXPECT_THAT(e.what(), HasSubstr("9600.n.8,1"));
-    }
-    EXPECT_TRUE(h.serial.openedDevices.empty());
-}
-
-TEST_F(PrinterLinkTest, OpenFailureNamesEntryDeviceAndReason) {
-    h.serial.openError = PortError{PortErrorKind::AccessDenied, "permission denied on /dev/ttyS0."};
-    PrinterLink link(h.services(), h.choice);
-    try {
-        link.OpenSerialPort();
-        FAIL();
-    } catch (const LinkError& e) {
-        EXPECT_EQ(e.kind(), PortErrorKind::AccessDenied);
-        EXPECT_THAT(e.what(), HasSubstr("COM 1 (/dev/ttyS0)"));
-        EXPECT_THAT(e.what(), HasSubstr("permission denied"));
-    }
-    EXPECT_FALSE(h.serial.isOpen());
-}
-
-TEST_F(PrinterLinkTest, EachByteWaitsUntilTheUartHasSentIt) {
-    h.choice.settings = "9600,n,8,1"; // 1,041 us a byte
-    h.serial.fifoSize = 0;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    const auto start = h.clock.nowUs();
-    link.SendSerialByte(0x41);
-    EXPECT_EQ(h.serial.queued(), 0u);
-    EXPECT_GE(h.clock.nowUs() - start, 1041u);
-    // Not slept coarsely past the line time either.
-    EXPECT_LT(h.clock.nowUs() - start, 1041u + 1000u);
-    link.SendSerialByte(0x42);
-    EXPECT_THAT(h.serial.written, ElementsAre(0x41, 0x42));
-}
-
-TEST_F(PrinterLinkTest, BlockGoesInOneWriteAndIsDrained) {
-    h.serial.fifoSize = 16;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    std::vector<std::uint8_t> block(1024, 0x5A);
-    link.SendSerialBlock(block);
-    ASSERT_EQ(h.serial.events.size(), 2u); // open, one write
-    EXPECT_EQ(h.serial.events[1].bytes.size(), 1024u);
-    // What the count shows has left; at most the FIFO's 16 bytes remain.
-    EXPECT_LE(h.serial.queued(), 16u);
-    // 1,008 bytes at 115200 8N1 take 87.5 ms; the drain waited about that long.
-    EXPECT_GE(h.clock.nowUs(), 86000u);
-    EXPECT_LT(h.clock.nowUs(), 90000u);
-}
-
-// 100000 bit/s at 10 bits a byte: 100 us a byte, so the model's line time and
-// the link's own reckoning agree to the microsecond.
-TEST_F(PrinterLinkTest, ByteAtATimeWakesOnceForAFifoOfBytesAndKeepsTheLineBusy) {
-    h.choice.settings = "100000,n,8,1";
-    h.serial.fifoSize = 16;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    constexpr std::size_t kBytes = 2000;
-    const auto start = h.clock.nowUs();
-    for (std::size_t i = 0; i < kBytes; ++i)
-        link.SendSerialByte(static_cast<std::uint8_t>(i));
-    EXPECT_EQ(h.serial.written.size(), kBytes);
-    // The line never stood idle: the time gone and the bytes still in the
-    // FIFO add up to the line time of all bytes, no more.
-    const std::size_t inFifo = h.serial.queued();
-    EXPECT_GT(inFifo, 0u);
-    EXPECT_LE(h.clock.nowUs() - start + inFifo * 100, kBytes * 100 + 100);
-    // Most bytes went straight into the FIFO: one count each, and one sleep
-    // for every dozen or so bytes, not one a byte.
-    EXPECT_LT(h.serial.outputPolls, kBytes * 12 / 10);
-}
-
-TEST_F(PrinterLinkTest, ByteAtATimeWithoutAFifoWaitsOneByteTimeEach) {
-    h.choice.settings = "100000,n,8,1";
-    h.serial.fifoSize = 0;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    const auto start = h.clock.nowUs();
-    for (int i = 0; i < 200; ++i)
-        link.SendSerialByte(0x55);
-    // Nothing hidden to sleep on: each byte returns as soon as it has gone.
-    EXPECT_GE(h.clock.nowUs() - start, 200u * 100);
-    EXPECT_LE(h.clock.nowUs() - start, 200u * 100 + 200 * 20);
-}
-
-TEST_F(PrinterLinkTest, DrainThatNeverEndsIsReportedAfterItsLimit) {
-    h.serial.stuck = true;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    try {
-        link.SendSerialByte(0x00);
-        FAIL();
-    } catch (const LinkError& e) {
-        EXPECT_EQ(e.kind(), PortErrorKind::Timeout);
-    }
-    // One byte at 115200: the limit is 2 s plus three line times.
-    EXPECT_GE(h.clock.nowMs(), 2000u);
-    EXPECT_LT(h.clock.nowMs(), 2100u);
-}
-
-TEST_F(PrinterLinkTest, WriteFailureBecomesALinkError) {
-    h.serial.writeError = PortError{PortErrorKind::Disconnected, "/dev/ttyUSB0 has gone away."};
-    h.serial.failAfterBytes = 3;
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    link.SendSerialByte(1);
-    link.SendSerialByte(2);
-    link.SendSerialByte(3);
-    EXPECT_THROW(link.SendSerialByte(4), LinkError);
-    EXPECT_THAT(h.serial.written, ElementsAre(1, 2, 3));
-}
-
-TEST_F(PrinterLinkTest, LinkClosesThePortWhenItGoesOutOfScope) {
-    {
+TEST(PrinterLinkTest, ReplyOutcomes) {
+    const auto row = [](const char* name, std::uint32_t startTick, Bytes reply,
+                        std::uint64_t afterMs, std::uint8_t expected, std::uint64_t fromUs) {
+        SCOPED_TRACE(name);
+        Harness h;
+        h.clock = FakeClock(startTick);
         PrinterLink link(h.services(), h.choice);
         link.OpenSerialPort();
-        EXPECT_TRUE(h.serial.isOpen());
-    }
-    EXPECT_FALSE(h.serial.isOpen());
-}
-
-// --- RS_ACK ---
-
-TEST_F(PrinterLinkTest, ReplyOutcomes) {
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-
-    h.serial.reply({0xAA, 0x01, 0x02}, 30);
-    EXPECT_EQ(link.RS_ACK(), kReplyAccepted);
-    // The trailing bytes were consumed with the first.
-    EXPECT_EQ(h.serial.inputQueueCount(), 0);
-
-    h.serial.reply({0x00});
-    EXPECT_EQ(link.RS_ACK(), kReplyRefused); // 0x00 is a reply, not silence
-
-    h.serial.reply({0x55, 0xAA});
-    EXPECT_EQ(link.RS_ACK(), kReplyRefused); // only the first byte counts
-}
-
-TEST_F(PrinterLinkTest, SilenceGivesNoneAfterTenSeconds) {
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    const auto start = h.clock.nowMs();
-    EXPECT_EQ(link.RS_ACK(), kReplyNone);
-    EXPECT_GT(h.clock.nowMs() - start, 10000u);
-    EXPECT_LE(h.clock.nowMs() - start, 10002u);
-}
-
-TEST_F(PrinterLinkTest, ReplyJustBeforeTheLimitCounts) {
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    h.serial.reply({0xAA}, 9999);
-    EXPECT_EQ(link.RS_ACK(), kReplyAccepted);
-    h.serial.reply({0xAA}, 10050);
-    EXPECT_EQ(link.RS_ACK(), kReplyNone);
-}
-
-TEST_F(PrinterLinkTest, ReplyArrivingBetweenLastPollAndFinalCountStillCounts) {
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    // Deliver the reply while the loop reads the clock for the last time:
-    // the poll before it saw nothing, the final count sees the reply.
-    h.clock.onTick = [&](std::uint64_t nowUs) {
-        if (nowUs > 10000000 && h.serial.inputQueueCount() == 0)
-            h.serial.reply({0xAA});
+        h.clock.onTick = [&](std::uint64_t nowUs) { // arrives as the clock is read
+            if (!reply.empty() && nowUs >= afterMs * 1000)
+                h.serial.reply(std::exchange(reply, {}));
+        };
+        EXPECT_EQ(link.RS_ACK(), expected);
+        EXPECT_GE(h.clock.nowUs(), fromUs);
+        // Seen within a poll of arriving; silence ends within 2 ms of the limit.
+        EXPECT_LE(h.clock.nowUs(), fromUs + (fromUs < 10000000 ? 2 * kReplyPollUs : 2000));
+        EXPECT_EQ(h.serial.inputQueueCount(), 0); // what came is consumed
     };
-    EXPECT_EQ(link.RS_ACK(), kReplyAccepted);
+    row("0xAA and more: accepted", 1000, {0xAA, 1, 2}, 30, kReplyAccepted, 30000);
+    row("0x00 is a reply, not silence", 1000, {0x00}, 0, kReplyRefused, 0);
+    row("only the first byte counts", 1000, {0x55, 0xAA}, 0, kReplyRefused, 0);
+    row("just before the limit", 1000, {0xAA}, 9999, kReplyAccepted, 9999000);
+    // The last poll saw nothing; the count after the loop sees it.
+    row("after the last poll, before the count", 1000, {0xAA}, 10001, kReplyAccepted, 10001000);
+    row("silence", 1000, {}, 0, kReplyNone, 10001000);
+    row("too late", 1000, {0xAA}, 10050, kReplyNone, 10001000);
+    row("silence across the counter's wrap", 0xFFFFFFFFu - 5000, {}, 0, kReplyNone, 10001000);
 }
 
-TEST_F(PrinterLinkTest, ReplyWaitSurvivesTheTickCounterWrapping) {
-    Harness wrap;
-    wrap.clock = FakeClock(0xFFFFFFFFu - 5000);
-    PrinterLink link(wrap.services(), wrap.choice);
-    link.OpenSerialPort();
-    const auto start = wrap.clock.nowMs();
-    EXPECT_EQ(link.RS_ACK(), kReplyNone);
-    EXPECT_GT(wrap.clock.nowMs() - start, 10000u);
-    EXPECT_LE(wrap.clock.nowMs() - start, 10002u);
+// A write returns when the line has sent all but what the UART's FIFO holds:
+// the time gone and the bytes left add up to the line time of all bytes. Byte
+// times are whole microseconds at 100,000 bit/s, so the link and the model agree.
+void expectLineTime(Harness& h, std::size_t bytes, std::uint64_t slackUs) {
+    const std::uint64_t doneUs = h.clock.nowUs() + h.serial.queued() * 100;
+    EXPECT_GE(doneUs, bytes * 100);
+    EXPECT_LE(doneUs, bytes * 100 + slackUs);
+    EXPECT_EQ(h.serial.written.size(), bytes); // the pumps sent nothing
 }
 
-TEST_F(PrinterLinkTest, ReplyIsSeenWithinOnePollOfArriving) {
-    PrinterLink link(h.services(), h.choice);
-    link.OpenSerialPort();
-    h.serial.reply({0xAA}, 5);
-    EXPECT_EQ(link.RS_ACK(), kReplyAccepted);
-    EXPECT_GE(h.clock.nowUs(), 5000u);
-    EXPECT_LE(h.clock.nowUs(), 5000u + kReplyPollUs);
-}
-
-// --- DelayMs ---
-
-TEST_F(PrinterLinkTest, DelayPumpsEventsForTheWholeWait) {
-    PrinterLink link(h.services(), h.choice);
-    link.DelayMs(0);
-    EXPECT_EQ(h.events.count, 1);
-    EXPECT_EQ(h.clock.nowMs(), 0u);
-
-    link.DelayMs(5000);
-    EXPECT_GE(h.clock.nowMs(), 5000u);
-    EXPECT_LE(h.clock.nowMs(), 5001u);
-    EXPECT_GE(h.events.count, 5000);
-}
-
-TEST_F(PrinterLinkTest, DelayAcrossTheWrapRestartsFromTheNewCount) {
-    Harness wrap;
-    wrap.clock = FakeClock(0xFFFFFFFFu - 100);
-    PrinterLink link(wrap.services(), wrap.choice);
-    link.DelayMs(1000);
-    // The counter went "backwards" after 101 ms; the wait starts again there.
-    EXPECT_GE(wrap.clock.nowMs(), 1101u);
-    EXPECT_LE(wrap.clock.nowMs(), 1103u);
-}
-
-// --- parallel ---
-
-TEST_F(PrinterLinkTest, ParallelByteWaitsForReadyThenStrobes) {
-    h.choice.serialSelected = false;
-    h.choice.parallelIndex = 1;
-    h.parallel.busyReads = 3;
-    PrinterLink link(h.services(), h.choice);
-    link.SendParallelByte(0x41);
-    EXPECT_THAT(h.parallel.reads, ElementsAre(0x279, 0x279, 0x279, 0x279));
-    using W = std::pair<std::uint16_t, std::uint8_t>;
-    EXPECT_THAT(h.parallel.writes, ElementsAre(W{0x278, 0x41}, W{0x27A, 9}, W{0x27A, 8}));
-}
-
-TEST_F(PrinterLinkTest, ParallelIndexOutsideTheTableWritesNothing) {
-    h.choice.parallelIndex = 2;
-    PrinterLink link(h.services(), h.choice);
-    link.SendParallelByte(0x41);
-    EXPECT_TRUE(h.parallel.reads.empty());
-    EXPECT_TRUE(h.parallel.writes.empty());
-}
-
-TEST_F(PrinterLinkTest, ParallelPrinterNeverReadyIsReported) {
-    h.parallel.neverReady = true;
-    PrinterLink link(h.services(), h.choice);
-    EXPECT_THROW(link.SendParallelByte(0x41), LinkError);
-    EXPECT_TRUE(h.parallel.writes.empty());
-    EXPECT_GE(h.clock.nowMs(), kParallelReadyLimitMs);
+// The window repaints and shows progress only when the link pumps its events;
+// no wait may go 100 ms of the clock without. Faults end the wait and the
+// link closes the port as it goes.
+TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
+    const auto row = [](const char* name, const std::function<void(Harness&, PrinterLink&)>& wait) {
+        SCOPED_TRACE(name);
+        Harness h;
+        h.choice.settings = "100000,n,8,1";
+        std::vector<std::uint64_t> pumps{h.clock.nowUs()};
+        h.events.onPump = [&] { pumps.push_back(h.clock.nowUs()); };
+        {
+            PrinterLink link(h.services(), h.choice);
+            link.OpenSerialPort();
+            wait(h, link);
+        }
+        EXPECT_FALSE(h.serial.isOpen());
+        pumps.push_back(h.clock.nowUs());
+        for (std::size_t i = 1; i < pumps.size(); ++i)
+            EXPECT_LE(std::int64_t(pumps[i] - pumps[i - 1]), 100000); // a new clock restarts at 0
+    };
+    row("a silent reply wait", [](Harness&, PrinterLink& l) { EXPECT_EQ(l.RS_ACK(), 0); });
+    row("20,000 bytes into a FIFO: the line never idle", [](Harness& h, PrinterLink& l) {
+        for (int i = 0; i < 20000; ++i)
+            l.SendSerialByte(static_cast<std::uint8_t>(i));
+        expectLineTime(h, 20000, 100);
+        EXPECT_LT(h.serial.outputPolls, 24000u); // one sleep for a dozen bytes or so
+    });
+    row("200 bytes without a FIFO: one byte time each", [](Harness& h, PrinterLink& l) {
+        h.serial.fifoSize = 0;
+        for (int i = 0; i < 200; ++i)
+            l.SendSerialByte(0x55);
+        expectLineTime(h, 200, 200 * 20);
+    });
+    row("a 4,096-byte block in one write", [](Harness& h, PrinterLink& l) {
+        l.SendSerialBlock(Bytes(4096, 0x5A));
+        EXPECT_EQ(h.serial.events.size(), 2u); // open, write
+        expectLineTime(h, 4096, 1000);
+    });
+    row("a queue that never empties, a write that fails", [](Harness& h, PrinterLink& l) {
+        h.serial.stuck = true;
+        EXPECT_THROW(l.SendSerialByte(0), LinkError);
+        EXPECT_GE(h.clock.nowMs(), 2000u); // 2 s plus three line times
+        EXPECT_LT(h.clock.nowMs(), 2100u);
+        h.serial.writeError = PortError{K::Disconnected, "gone away."};
+        EXPECT_THROW(l.SendSerialByte(1), LinkError);
+        EXPECT_EQ(h.serial.written.size(), 1u);
+    });
+    row("a parallel byte on LPT2, none outside the table, a printer never ready",
+        [](Harness& h, PrinterLink&) {
+            h.choice.parallelIndex = 1;
+            h.parallel.busyReads = 3;
+            PrinterLink(h.services(), h.choice).SendParallelByte(0x41);
+            EXPECT_THAT(h.parallel.reads, ElementsAre(0x279, 0x279, 0x279, 0x279));
+            using W = std::pair<std::uint16_t, std::uint8_t>;
+            const auto strobed = ElementsAre(W{0x278, 0x41}, W{0x27A, 9}, W{0x27A, 8});
+            EXPECT_THAT(h.parallel.writes, strobed);
+            h.choice.parallelIndex = 2;
+            PrinterLink(h.services(), h.choice).SendParallelByte(0x42);
+            h.parallel.neverReady = true;
+            h.choice.parallelIndex = 1;
+            EXPECT_THROW(PrinterLink(h.services(), h.choice).SendParallelByte(0x43), LinkError);
+            EXPECT_THAT(h.parallel.writes, strobed);
+            EXPECT_GE(h.clock.nowMs(), kParallelReadyLimitMs);
+        });
+    row("DelayMs: once for 0, every pass, and again from a counter that wrapped",
+        [](Harness& h, PrinterLink& l) {
+            l.DelayMs(0);
+            EXPECT_EQ(h.events.count, 1);
+            l.DelayMs(5000);
+            EXPECT_EQ(h.clock.nowMs(), 5000u);
+            EXPECT_GE(h.events.count, 5000);
+            h.clock = FakeClock(0xFFFFFFFFu - 100);
+            l.DelayMs(1000);
+            // The counter went "backwards" after 101 ms; the wait starts again there.
+            EXPECT_EQ(h.clock.nowMs(), 1101u);
+        });
 }
 
 } // namespace
