@@ -1,7 +1,5 @@
 #include "compound/compound_font.h"
 
-#include "common/text.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -61,13 +59,10 @@ std::string describeCompoundFile(std::string_view fileTitle) {
     if (font.languageCode != 0)
         return std::string(font.language) + ", " +
                groupedNumber(compoundBlockCount(font.dataLength)) + " blocks";
-    std::string text = "not a known compound font name";
-    // A name that differs only in letter case is the likeliest slip (a copy
-    // that changed the case), and it would go out as language 0 all the same.
-    for (const CompoundFont& known : kCompoundFontTable)
-        if (lowerAscii(known.fileName) == lowerAscii(fileTitle))
-            text += " (letter case counts: " + std::string(known.fileName) + " is known)";
-    return text + ": it will be sent as language 0, one block holding only the file's first byte";
+    // What the download really does with such a name: language code 0 and
+    // S = 0, so one block with the file's first byte and 255 zeros.
+    return "not a known compound font name: it will be sent as language 0, one block holding "
+           "only the file's first byte";
 }
 
 CompoundBlock ShuffleCompoundBlock(std::span<const std::uint8_t, kCompoundBlockSize> block) {
