@@ -1,5 +1,7 @@
 #include "common/files.h"
 
+#include "common/path_text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +20,7 @@ std::filesystem::path programFile(const std::filesystem::path& programFolder,
         const std::string_view part =
             relative.substr(start, slash == std::string_view::npos ? relative.npos : slash - start);
         if (!part.empty())
-            path /= std::filesystem::path(std::string(part));
+            path /= pathFromUtf8(part);
         if (slash == std::string_view::npos)
             break;
         start = slash + 1;
@@ -78,7 +80,7 @@ FileRead readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) 
 
 std::string describeReadFailure(const FileRead& read, const std::filesystem::path& path,
                                 std::size_t maxBytes) {
-    const std::string name = path.string();
+    const std::string name = pathForMessage(path);
     switch (read.status) {
     case FileRead::Status::Ok:
         return {};
@@ -96,18 +98,19 @@ std::string describeReadFailure(const FileRead& read, const std::filesystem::pat
 std::optional<std::string> writeFileBytes(const std::filesystem::path& path,
                                           std::span<const std::uint8_t> bytes, bool truncate) {
     std::ios::openmode mode = std::ios::binary | std::ios::out;
-    if (!truncate && std::filesystem::exists(path))
+    std::error_code ec;
+    if (!truncate && std::filesystem::exists(path, ec))
         mode |= std::ios::in; // in|out opens without truncating
     else
         mode |= std::ios::trunc;
     std::fstream out(path, mode);
     if (!out)
-        return "cannot open " + path.string() + " for writing: " + std::strerror(errno);
+        return "cannot open " + pathForMessage(path) + " for writing: " + std::strerror(errno);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (!out)
-        return "cannot write " + path.string();
+        return "cannot write " + pathForMessage(path);
     return std::nullopt;
 }
 
@@ -121,7 +124,7 @@ std::optional<std::string> replaceFileAtomically(const std::filesystem::path& pa
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
         std::filesystem::remove(temporary, ec);
-        return "cannot replace " + path.string() + ": " + ec.message();
+        return "cannot replace " + pathForMessage(path) + ": " + ec.message();
     }
     return std::nullopt;
 }

@@ -60,19 +60,13 @@ std::int64_t logoColumnBytes(const BmpInfo& info) {
     return 8 * logoByteColumns(info) * logoBands(info);
 }
 
-std::optional<LogoLayoutFault> logoShapeFault(const BmpInfo& info) {
+std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info) {
     if (info.Height <= 0)
         return LogoLayoutFault::ZeroHeight;
     if (info.Width <= 0)
         return LogoLayoutFault::ZeroWidth;
     if (info.Width > kMaxLogoWidth)
         return LogoLayoutFault::TooWide;
-    return std::nullopt;
-}
-
-std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info) {
-    if (const auto fault = logoShapeFault(info))
-        return fault;
     if (static_cast<std::size_t>(info.FileSize) > kLogoBufferSize)
         return LogoLayoutFault::TooLargeForBuffer;
     const std::int64_t stride = logoRowStride(info);
@@ -85,24 +79,35 @@ std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info) {
     return std::nullopt;
 }
 
-std::string describeLayoutFault(LogoLayoutFault fault, const std::string& name) {
-    const std::string bitmap = "The bitmap " + name;
+std::string_view layoutFaultReason(LogoLayoutFault fault) {
     switch (fault) {
     case LogoLayoutFault::ZeroHeight:
-        return bitmap + " has a height of 0 and cannot be used as a logo.";
+        return "its height is 0";
     case LogoLayoutFault::ZeroWidth:
-        return bitmap + " has a width of 0 and cannot be used as a logo.";
+        return "its width is 0";
     case LogoLayoutFault::NoPixelData:
-        return bitmap + " holds no picture rows: its file size field leaves no room for them "
-                        "after the picture data offset.";
+        return "its file size field leaves no room for picture rows after the picture data offset";
     case LogoLayoutFault::TooWide:
-        return bitmap + " is too wide for a logo: a logo can be at most 2016 pixels wide.";
+        return "it is wider than 2016 pixels, the widest a logo can be";
     case LogoLayoutFault::SizeMismatch:
-        return bitmap + " is damaged: its file size field does not match its width and height.";
+        return "its file size field does not match its width and height";
     case LogoLayoutFault::TooLargeForBuffer:
-        return bitmap + " is too large to be converted into a logo.";
+        return "it is too large to be converted";
     }
-    return bitmap + " cannot be used as a logo.";
+    return "its layout cannot be converted";
+}
+
+std::string describeLayoutFault(LogoLayoutFault fault, const std::string& name) {
+    return "The bitmap " + name + " cannot be a logo: " + std::string(layoutFaultReason(fault)) +
+           ".";
+}
+
+BmpKind bmpKind(std::span<const std::uint8_t> file) {
+    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M')
+        return BmpKind::NotBmp;
+    if (file.size() <= 28 || file[26] != 1 || file[28] != 1)
+        return BmpKind::NotMonochrome;
+    return BmpKind::Monochrome;
 }
 
 bool BMP_Convert(const LogoBuffer& LogoFileBuffer, const BmpInfo& info, LogoBuffer& LogoRaster) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace ordalia {
 
@@ -70,15 +71,22 @@ enum class LogoLayoutFault {
 // The widest bitmap whose rows (padded to 32 bits) stay below 256 bytes.
 inline constexpr std::int32_t kMaxLogoWidth = 2016;
 
-// What the width and height alone rule out: no rows, no columns, or rows
-// too long for the one-byte stride. The declared size is not looked at.
-std::optional<LogoLayoutFault> logoShapeFault(const BmpInfo& info);
-// Nothing when the bitmap converts within the buffers: its shape, and the
-// stride and sizes that follow from its declared size.
+// Nothing when the bitmap converts within the buffers: a width and height
+// above 0, rows shorter than 256 bytes, and a declared size that gives rows
+// of at least ceil(W / 8) and at most 255 bytes. The one check of a bitmap's
+// layout, made when a logo is added and again when it is sent.
 std::optional<LogoLayoutFault> logoLayoutFault(const BmpInfo& info);
 
-// A sentence for a message box about the bitmap `name`.
+// What is wrong, to end a sentence about the bitmap ("its width is 0").
+std::string_view layoutFaultReason(LogoLayoutFault fault);
+// "The bitmap <name> cannot be a logo: <reason>."
 std::string describeLayoutFault(LogoLayoutFault fault, const std::string& name);
+
+// What a file's first bytes say it is: "BM" at its start, then 1 in the low
+// bytes of the plane count (offset 26) and of the bits per pixel (offset 28).
+// A file too short to hold those bytes is no monochrome bitmap.
+enum class BmpKind { NotBmp, NotMonochrome, Monochrome };
+BmpKind bmpKind(std::span<const std::uint8_t> file);
 
 // First stage: the bottom-up rows, taken from the declared end of the file
 // backwards, inverted (a 0 pixel is a printed dot) and masked to the width,

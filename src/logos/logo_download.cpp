@@ -1,6 +1,7 @@
 #include "logos/logo_download.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/ui.h"
 #include "link/transfer.h"
@@ -21,7 +22,7 @@ constexpr std::string_view kAddAgain = " Nothing was sent. Please clear the list
                                        "logos again.";
 
 std::string logoName(const LogoRecord& record) {
-    return record.path.string() + " (logo " + std::to_string(record.number) + ")";
+    return pathForMessage(record.path) + " (logo " + std::to_string(record.number) + ")";
 }
 
 LogoStream refused(LogoStream stream, std::string message) {
@@ -62,15 +63,20 @@ std::optional<BlockProblem> appendBlock(const std::filesystem::path& path,
     const std::span<const std::uint8_t> file(F.data(), read.bytes.size());
 
     const std::string_view isNot = wording.listed ? " is no longer" : " is not";
-    if (file.size() <= 28 || file[0] != 'B' || file[1] != 'M' || file[26] != 1 || file[28] != 1)
+    if (bmpKind(file) != BmpKind::Monochrome)
         return BlockProblem{"The file " + wording.name + std::string(isNot) +
                             " a monochrome BMP file."};
     const auto info = ReadBmpHeader(file);
     if (!info)
         return BlockProblem{"The header of the bitmap " + wording.name +
                             (wording.listed ? " no longer fits." : " does not fit.")};
+    // Adding a logo made the same check, so a listed bitmap that fails it has
+    // changed since.
     if (const auto fault = logoLayoutFault(*info))
-        return BlockProblem{describeLayoutFault(*fault, wording.name)};
+        return BlockProblem{wording.listed ? "The bitmap " + wording.name +
+                                                 " has changed since it was added: " +
+                                                 std::string(layoutFaultReason(*fault)) + "."
+                                           : describeLayoutFault(*fault, wording.name)};
 
     const auto x = logoByteColumns(*info);
     const auto y = logoBands(*info);
@@ -125,8 +131,9 @@ LogoStream buildLogoStream(const std::filesystem::path& programFolder, LogoBuffe
         // many blocks; numbers out of step would make it misread the stream.
         if (record.number != position)
             return refused(stream,
-                           "The logo list " + programFile(programFolder, kLogoListFile).string() +
-                               " is damaged at line " + std::to_string(position) +
+                           "The logo list " +
+                               pathForMessage(programFile(programFolder, kLogoListFile)) +
+                               " is damaged at line " + std::to_string(list.lines[position - 1]) +
                                ": the logo there is numbered " + std::to_string(record.number) +
                                " instead of " + std::to_string(position) + ". Nothing was sent.");
         if (auto problem = appendBlock(record.path, listedWording(record), buffers, stream.length))
@@ -145,7 +152,7 @@ LogoBlock convertLogoBitmap(const std::filesystem::path& bitmap, LogoBuffers& bu
     buffers.LogoRaster.fill(0);
     LogoBlock block;
     std::size_t L = 0;
-    if (auto problem = appendBlock(bitmap, {bitmap.string(), {}, false}, buffers, L)) {
+    if (auto problem = appendBlock(bitmap, {pathForMessage(bitmap), {}, false}, buffers, L)) {
         block.message = std::move(problem->message);
         return block;
     }

@@ -1,6 +1,7 @@
 #include "logos/logo_list.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/ui.h"
 
@@ -14,13 +15,10 @@ namespace ordalia {
 
 namespace {
 
-std::string utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path fromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+// The name field is a file name like the path, and is written in the list
+// the same way; in the library it is UTF-8 for the list control.
+std::optional<std::string> nameToFileText(const std::string& name) {
+    return pathToFileText(pathFromUtf8(name));
 }
 
 bool isBlank(char c) {
@@ -98,8 +96,8 @@ std::optional<LogoRecord> parseRecord(std::string_view line, std::string& proble
         return std::nullopt;
     }
     record.number = *number;
-    record.path = fromUtf8(f[1]);
-    record.name = f[2];
+    record.path = pathFromFileText(f[1]);
+    record.name = pathForMessage(pathFromFileText(f[2]));
     record.size = *size;
     record.width = *width;
     record.height = *height;
@@ -108,23 +106,25 @@ std::optional<LogoRecord> parseRecord(std::string_view line, std::string& proble
 
 std::string listMessage(const std::filesystem::path& path, std::size_t line,
                         const std::string& problem) {
-    return "The logo list " + path.string() + " is damaged at line " + std::to_string(line) + ": " +
-           problem + ".";
+    return "The logo list " + pathForMessage(path) + " is damaged at line " + std::to_string(line) +
+           ": " + problem + ".";
 }
 
 } // namespace
 
 std::string formatLogoRecord(const LogoRecord& record) {
-    return std::to_string(record.number) + ",\"" + utf8(record.path) + "\",\"" + record.name +
-           "\"," + std::to_string(record.size) + "," + std::to_string(record.width) + "," +
+    const std::string path = pathToFileText(record.path).value_or(pathForMessage(record.path));
+    const std::string name = nameToFileText(record.name).value_or(record.name);
+    return std::to_string(record.number) + ",\"" + path + "\",\"" + name + "\"," +
+           std::to_string(record.size) + "," + std::to_string(record.width) + "," +
            std::to_string(record.height) + "\r\n";
 }
 
 bool logoRecordWritable(const LogoRecord& record) {
-    const auto clean = [](std::string_view text) {
-        return text.find_first_of("\"\r\n") == std::string_view::npos;
+    const auto clean = [](const std::optional<std::string>& text) {
+        return text && text->find_first_of("\"\r\n") == std::string::npos;
     };
-    return clean(utf8(record.path)) && clean(record.name);
+    return clean(pathToFileText(record.path)) && clean(nameToFileText(record.name));
 }
 
 LogoListRead parseLogoList(std::string_view text, const std::filesystem::path& shownPath) {
@@ -149,6 +149,7 @@ LogoListRead parseLogoList(std::string_view text, const std::filesystem::path& s
             return read;
         }
         read.records.push_back(std::move(*record));
+        read.lines.push_back(lineNumber);
     }
     return read;
 }
@@ -220,13 +221,14 @@ void LoadLogoList(const Services& services, LogoLibrary& library) {
         // items at the position of their number, and the download counts the
         // images by the last number.
         if (record.number != position) {
-            problem = listMessage(path, position,
+            problem = listMessage(path, read.lines[position - 1],
                                   "the logo there is numbered " + std::to_string(record.number) +
                                       " instead of " + std::to_string(position));
             break;
         }
         if (total + record.size > kInt32Max) {
-            problem = listMessage(path, position, "the sizes add up to more than can be counted");
+            problem = listMessage(path, read.lines[position - 1],
+                                  "the sizes add up to more than can be counted");
             break;
         }
         total += record.size;
@@ -288,7 +290,7 @@ std::optional<std::string> storeRecord(const std::filesystem::path& path,
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out)
-        return "cannot write " + path.string();
+        return "cannot write " + pathForMessage(path);
     return std::nullopt;
 }
 
@@ -311,24 +313,28 @@ Outcome AddLogoFile(const Services& services, LogoLibrary& library, LogoBuffers&
     std::fill(F.begin() + static_cast<std::ptrdiff_t>(read.bytes.size()), F.end(), 0);
     const std::span<const std::uint8_t> file(F.data(), read.bytes.size());
 
-    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
+    switch (bmpKind(file)) {
+    case BmpKind::NotBmp:
         dialogs.message(kNotBmpMessage);
         return Outcome::Refused;
-    }
-    // The low bytes of the plane count and of the bits per pixel.
-    if (file.size() <= 28 || file[26] != 1 || file[28] != 1) {
+    case BmpKind::NotMonochrome:
         dialogs.message(kNotMonochromeMessage);
         return Outcome::Refused;
+    case BmpKind::Monochrome:
+        break;
     }
     const auto info = ReadBmpHeader(file);
     if (!info) {
         dialogs.message(kLogoFileTooLargeMessage);
         return Outcome::Refused;
     }
-    // A bitmap the download could never convert is refused now rather than
-    // when every logo is sent. The declared size is taken as it is, as the
-    // download's own check looks at how it fits the rows.
-    if (const auto fault = logoShapeFault(*info)) {
+    if (std::int64_t{library.LogoTotalSize} + info->FileSize > kMaxLogoTotalSize) {
+        dialogs.message(kLogoTotalMessage);
+        return Outcome::Refused;
+    }
+    // The download's own check: a bitmap it could not send is refused now,
+    // not recorded to stop every later download.
+    if (const auto fault = logoLayoutFault(*info)) {
         dialogs.message(describeLayoutFault(*fault, chosen.name));
         return Outcome::Refused;
     }
@@ -341,14 +347,9 @@ Outcome AddLogoFile(const Services& services, LogoLibrary& library, LogoBuffers&
     record.width = info->Width;
     record.height = info->Height;
     if (!logoRecordWritable(record)) {
-        dialogs.message("The name or folder of the bitmap " + chosen.fullPath.string() +
-                        " holds a double quote or a line break, which the logo list cannot "
-                        "record. Please rename it and add it again.");
-        return Outcome::Refused;
-    }
-
-    if (std::int64_t{library.LogoTotalSize} + info->FileSize > kMaxLogoTotalSize) {
-        dialogs.message(kLogoTotalMessage);
+        dialogs.message("The name or folder of the bitmap " + pathForMessage(chosen.fullPath) +
+                        " holds a double quote, a line break or a character that the logo list "
+                        "cannot record. Please rename it and add it again.");
         return Outcome::Refused;
     }
 
@@ -395,11 +396,11 @@ LogoPreview ListView1_ItemClick(const Services& services, std::string_view itemT
     const auto path = programFile(services.programFolder, kLogoListFile);
     if (read.records.size() < static_cast<std::size_t>(*n)) {
         none.outcome = Outcome::Refused;
-        services.dialogs.message(read.status == LogoListRead::Status::Ok ||
-                                         read.status == LogoListRead::Status::Missing
-                                     ? "Logo " + std::to_string(*n) +
-                                           " is no longer in the logo list " + path.string() + "."
-                                     : read.message);
+        services.dialogs.message(
+            read.status == LogoListRead::Status::Ok || read.status == LogoListRead::Status::Missing
+                ? "Logo " + std::to_string(*n) + " is no longer in the logo list " +
+                      pathForMessage(path) + "."
+                : read.message);
         return none;
     }
     const LogoRecord& record = read.records[static_cast<std::size_t>(*n - 1)];
@@ -409,7 +410,7 @@ LogoPreview ListView1_ItemClick(const Services& services, std::string_view itemT
         // The labels still tell the size the list recorded.
         preview.outcome = Outcome::Refused;
         preview.picture.clear();
-        services.dialogs.message("The bitmap " + record.path.string() + " of logo " +
+        services.dialogs.message("The bitmap " + pathForMessage(record.path) + " of logo " +
                                  std::to_string(*n) +
                                  " cannot be found. It may have been moved or deleted; clear the "
                                  "list and add the logos again.");

@@ -40,12 +40,15 @@ struct LogoRecord {
     bool operator==(const LogoRecord&) const = default;
 };
 
-// `1,"<path>","<name>",<size>,<width>,<height>` and CR LF. Paths are written
-// as UTF-8.
+// `1,"<path>","<name>",<size>,<width>,<height>` and CR LF. The path and the
+// name are written as pathToFileText gives them: on Windows in the system
+// code page where it holds them (as earlier tools wrote the list), otherwise
+// UTF-8; elsewhere as the path's bytes.
 std::string formatLogoRecord(const LogoRecord& record);
 
-// Whether the texts of the record can be written in the quoted form: a
-// double quote or a line end inside them cannot.
+// Whether the texts of the record can be written in the quoted form and read
+// back the same: a double quote or a line end inside them cannot, nor a name
+// that no text reads back as.
 bool logoRecordWritable(const LogoRecord& record);
 
 struct LogoListRead {
@@ -53,12 +56,16 @@ struct LogoListRead {
     Status status = Status::Ok;
     // The records read, in file order; on Damaged those before the bad line.
     std::vector<LogoRecord> records;
+    // The file line of each record, 1-based: blank lines count, so that a
+    // message about a record names the line an editor shows.
+    std::vector<std::size_t> lines;
     std::size_t damagedLine = 0; // 1-based, on Damaged
     std::string message;         // on Unreadable and Damaged: what is wrong, naming the file
 };
 
 // Splits each line at the commas outside double quotes and removes the
-// quotes. Lines end in CR LF (a bare LF is taken too); blank lines are
+// quotes; the path and the name are read with pathFromFileText, so any bytes
+// make a path. Lines end in CR LF (a bare LF is taken too); blank lines are
 // skipped. A line that is not six fields with three whole numbers in range
 // (the number 0 to 255, the others 32-bit) is damaged, and reading stops there.
 LogoListRead parseLogoList(std::string_view text, const std::filesystem::path& shownPath);
@@ -130,8 +137,9 @@ void LoadLogoList(const Services& services, LogoLibrary& library);
 // after a message.
 Outcome Logo_Add_Click(const Services& services, LogoLibrary& library, LogoBuffers& buffers);
 
-// Checks the chosen bitmap in the order the user is told about it and
-// appends it to the library and to Logo_Path.
+// Checks the chosen bitmap in the order the user is told about it (read, "BM",
+// depth, header, total, then the layout the download checks, so that every
+// listed logo can be sent) and appends it to the library and to Logo_Path.
 Outcome AddLogoFile(const Services& services, LogoLibrary& library, LogoBuffers& buffers,
                     const FileChoice& chosen);
 
