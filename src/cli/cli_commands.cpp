@@ -7,6 +7,7 @@
 #include "codepages/font_download.h"
 #include "common/files.h"
 #include "common/text.h"
+#include "common/unexpected.h"
 #include "compound/burn_file.h"
 #include "compound/compound_download.h"
 #include "compound/compound_file.h"
@@ -22,6 +23,7 @@
 #include <iomanip>
 #include <ostream>
 #include <span>
+#include <sstream>
 #include <stdexcept>
 
 #ifndef ORDALIA_VERSION
@@ -211,46 +213,100 @@ std::string itemText(const std::array<std::string_view, N>& items, int position)
     return std::string(trimBlanks(items[static_cast<std::size_t>(position)]));
 }
 
-void printSettings(std::ostream& out, const SettingsPage& page) {
+// One "field: text" line a field, each list by its text, after `indent`.
+void printSettings(std::ostream& out, const SettingsPage& page, std::string_view indent = {}) {
     const auto onOffText = [](bool on) { return on ? "on" : "off"; };
-    out << "mode: " << itemText(kPrinterModeItems, page.EEPROM_Mode) << '\n'
-        << "baud: " << itemText(kNewBaudItems, page.NewBaud) << '\n'
-        << "compound: " << itemText(kCompoundItems, page.EPPROM_Compound) << '\n'
-        << "buffer: " << itemText(kGraphicBufferItems, page.EEPROM_RSBuf) << '\n'
-        << "density: " << itemText(kDensityItems, page.EEPROM_Density) << '\n'
-        << "cut-distance: " << itemText(kCutDistanceItems, page.EEPROM_CD) << '\n'
-        << "cutter: " << onOffText(page.EEPROM_Cutter_ON) << '\n'
-        << "paper-end: " << onOffText(page.EEPROM_PaperEnd_ON) << '\n'
-        << "near-end: " << onOffText(page.EEPROM_NearEnd_ON) << '\n'
-        << "door: " << onOffText(page.EEPROM_Door_ON) << '\n';
+    out << indent << "mode: " << itemText(kPrinterModeItems, page.EEPROM_Mode) << '\n'
+        << indent << "baud: " << itemText(kNewBaudItems, page.NewBaud) << '\n'
+        << indent << "compound: " << itemText(kCompoundItems, page.EPPROM_Compound) << '\n'
+        << indent << "buffer: " << itemText(kGraphicBufferItems, page.EEPROM_RSBuf) << '\n'
+        << indent << "density: " << itemText(kDensityItems, page.EEPROM_Density) << '\n'
+        << indent << "cut-distance: " << itemText(kCutDistanceItems, page.EEPROM_CD) << '\n'
+        << indent << "cutter: " << onOffText(page.EEPROM_Cutter_ON) << '\n'
+        << indent << "paper-end: " << onOffText(page.EEPROM_PaperEnd_ON) << '\n'
+        << indent << "near-end: " << onOffText(page.EEPROM_NearEnd_ON) << '\n'
+        << indent << "door: " << onOffText(page.EEPROM_Door_ON) << '\n';
 }
 
-// The page as the window shows it when it opens: the saved record, or the
-// record of zeros when nothing is saved yet. A record that cannot be read or
-// shown whole has been reported.
-SettingsLoad shownSettings(const Command& c) {
-    return loadSettingsPage(c.services, SettingsRecord{}, SettingsPage{});
+std::string joinedWords(const std::vector<std::string>& words) {
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == words.size() ? " and " : ", ") + words[i];
+    return out;
+}
+
+// The settings as the command line starts from them: the saved record as the
+// window shows it, or the record of zeros when nothing is saved yet. A record
+// that cannot be read or shown whole has been reported.
+struct StartingSettings {
+    SettingsLoad load;
+    bool saved = false; // user_setting exists
+};
+
+StartingSettings startingSettings(const Command& c) {
+    StartingSettings start;
+    std::error_code ec;
+    start.saved = std::filesystem::exists(programFile(c.folder(), kUserSettingFile), ec);
+    start.load = loadSettingsPage(c.services, SettingsRecord{}, SettingsPage{});
+    // The window's new-baud list keeps its own position, but a command must
+    // not change the printer's speed unless told to: it starts from the saved
+    // one.
+    if (start.saved && start.load.Sbaud)
+        start.load.page.NewBaud = *start.load.Sbaud;
+    return start;
 }
 
 Outcome settingsShow(const Command& c) {
     c.expectOperands(2, "settings show");
-    const SettingsLoad load = shownSettings(c);
-    printSettings(c.out, load.page);
+    const StartingSettings start = startingSettings(c);
+    printSettings(c.out, start.load.page);
     if (c.console.messageShown())
         return Outcome::Refused;
-    std::error_code ec;
-    if (!std::filesystem::exists(programFile(c.folder(), kUserSettingFile), ec))
+    if (!start.saved)
         c.console.note("No settings are saved in " +
                        programFile(c.folder(), kUserSettingFile).string() +
                        " yet; these are what the page shows then.");
     return Outcome::Done;
 }
 
+// The fields a download would take neither from the command line nor from
+// saved settings. Without saved settings that is every field not given: the
+// record of zeros is no one's choice, and sending it would reprogram the
+// printer with settings nobody named.
+std::vector<std::string> fieldsNotSet(const StartingSettings& start, const CliOptions& options) {
+    std::vector<std::string> missing;
+    for (const std::string_view name : kSettingsFieldNames) {
+        const bool given = std::any_of(options.fields.begin(), options.fields.end(),
+                                       [&](const auto& field) { return field.first == name; });
+        const bool saved = start.saved && (name != "baud" || start.load.Sbaud);
+        if (!given && !saved)
+            missing.push_back("--" + std::string(name));
+    }
+    return missing;
+}
+
 Outcome settingsDownload(const Command& c) {
     c.expectOperands(2, "settings download [--mode TEXT] [--density TEXT] ...");
-    const SettingsLoad load = shownSettings(c);
-    const SettingsPage page = changedPage(load.page, c.options);
-    const SettingsDownload result = downloadSettings(c.services, c.choice, load.record, page);
+    const StartingSettings start = startingSettings(c);
+    const SettingsPage page = changedPage(start.load.page, c.options);
+    if (const auto missing = fieldsNotSet(start, c.options); !missing.empty()) {
+        const std::string path = programFile(c.folder(), kUserSettingFile).string();
+        c.console.message(
+            (start.saved ? "The settings saved in " + path + " hold no serial baud rate"
+                         : "No settings are saved in " + path + " yet") +
+            ", so settings download needs every field it cannot take from them. Not given: " +
+            joinedWords(missing) + ". Nothing was saved or sent.");
+        return Outcome::Refused;
+    }
+    if (!c.options.quiet) {
+        std::ostringstream record;
+        record << "Settings to download:\n";
+        printSettings(record, page, "  ");
+        std::string text = record.str();
+        text.pop_back(); // the message ends its own line
+        c.console.note(text);
+    }
+    const SettingsDownload result = downloadSettings(c.services, c.choice, start.load.record, page);
     if (result.outcome == Outcome::Done && result.Sbaud &&
         static_cast<std::size_t>(*result.Sbaud) < kSbaudItems.size() &&
         kSbaudItems[static_cast<std::size_t>(*result.Sbaud)] != c.choice.settings)
@@ -517,9 +573,16 @@ int exitStatus(Outcome outcome) {
     return kExitRefused;
 }
 
-} // namespace
+// Whatever a command throws ends it with a message and the failure status,
+// never the program. The operation's PrinterLink has closed the port as the
+// exception left it.
+int unexpectedEnd(Console& console, const std::exception* error) {
+    console.message(unexpectedErrorMessage(error));
+    console.finish(Outcome::Failed);
+    return kExitFailed;
+}
 
-int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
     std::ostream& err = environment.err;
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     if (!parsed.options) {
@@ -585,11 +648,30 @@ int runCli(const std::vector<std::string>& arguments, const CliEnvironment& envi
         console.finish(Outcome::Refused);
         err << "ordalia-cli: " << error.what() << "\nTry \"ordalia-cli --help\".\n";
         return kExitRefused;
+    } catch (const std::exception& error) {
+        return unexpectedEnd(console, &error);
+    } catch (...) {
+        return unexpectedEnd(console, nullptr);
     }
     if (outcome == Outcome::Nothing && !console.messageShown())
         console.message("Nothing was done.");
     console.finish(outcome);
     return exitStatus(outcome);
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+    // Outside a command (reading the command line, finding the folder) there
+    // is no console yet, and nothing has been sent.
+    try {
+        return runCommandLine(arguments, environment);
+    } catch (const std::exception& error) {
+        environment.err << unexpectedErrorMessage(&error) << '\n';
+    } catch (...) {
+        environment.err << unexpectedErrorMessage(nullptr) << '\n';
+    }
+    return kExitFailed;
 }
 
 } // namespace ordalia::cli

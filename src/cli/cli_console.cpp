@@ -24,9 +24,7 @@ bool Console::confirm(std::string_view /*text*/, std::string_view /*title*/) {
 }
 
 std::optional<FileChoice> Console::openFile(const FileDialogRequest& /*request*/) {
-    auto choice = std::move(m_offered);
-    m_offered.reset();
-    return choice;
+    return std::nullopt;
 }
 
 void Console::finish(Outcome outcome) {

@@ -23,11 +23,9 @@ public:
 
     void message(std::string_view text, std::string_view title = {}) override;
     bool confirm(std::string_view text, std::string_view title) override;
-    // Hands out the file given on the command line (offerFile) once.
+    // The command line names its files; no operation it runs asks for one.
     std::optional<FileChoice> openFile(const FileDialogRequest& request) override;
     void processEvents() override {}
-
-    void offerFile(FileChoice choice) { m_offered = std::move(choice); }
 
     // A line of the command's own, like a message.
     void note(std::string_view text) { message(text); }
@@ -78,7 +76,6 @@ private:
     bool m_lineOpen = false;
     int m_messages = 0;
     std::vector<std::string> m_held;
-    std::optional<FileChoice> m_offered;
 };
 
 } // namespace ordalia::cli

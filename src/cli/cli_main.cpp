@@ -1,15 +1,19 @@
 // ordalia-cli: the window's operations from a script.
 
 #include "cli/cli_commands.h"
+#include "cli/cli_options.h"
 #include "cli/program_location.h"
 #include "common/clock.h"
+#include "common/unexpected.h"
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
 #include <iostream>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     auto serial = ordalia::createSystemSerialPort();
     auto parallel = ordalia::createSystemParallelPort();
@@ -26,4 +30,19 @@ int main(int argc, char* argv[]) {
     const int status = ordalia::cli::runCli(arguments, environment);
     std::cout.flush();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // runCli ends every exception of a command; this is for the ports and
+    // the folder found before it runs.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << ordalia::unexpectedErrorMessage(&error) << '\n';
+    } catch (...) {
+        std::cerr << ordalia::unexpectedErrorMessage(nullptr) << '\n';
+    }
+    return ordalia::cli::kExitFailed;
 }

@@ -151,7 +151,8 @@ Commands:
   test-page --self-test     ask the printer for its own test page
   settings show             show the settings saved in user_setting
   settings download         write user_setting's settings, changed by the field
-                            options below, into the printer
+                            options below, into the printer; without a
+                            user_setting every field must be given
   firmware FILE [--ignore-malfunction]
                             update the firmware from a 196,608-byte image
   codepage download         build the code page image and program it

@@ -1,20 +1,13 @@
 // Every command of ordalia-cli against the virtual printer over a real
-// pseudo-terminal: what reaches the printer, what lands in the program
-// folder, what is said, and the exit status a script sees.
+// pseudo-terminal, in a program folder laid out as the build lays it out: the
+// exit status, what is said, what reaches the printer and what lands in files.
 
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
-#include "codepages/code_page_image.h"
-#include "firmware/firmware_update.h"
-#include "link/port_names.h"
-#include "link/system_ports.h"
-#include "logos/logo_list.h"
 #include "support/bmp_builder.h"
 #include "support/bytes.h"
-#include "support/harness.h"
-#include "virtual_printer.h"
+#include "support/printer_on_pty.h"
 
-#include <cstdlib>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -23,369 +16,150 @@ namespace ordalia::cli {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Not;
-using ::testing::StartsWith;
 using namespace std::chrono_literals;
 using namespace ordalia::testing;
-using vprinter::VirtualPrinter;
-using vprinter::VirtualPrinterOptions;
+using Bytes = std::vector<std::uint8_t>;
 
-std::filesystem::path shippedFolder() {
-    const char* folder = std::getenv("ORDALIA_PROGRAM_DIR");
-    return folder ? std::filesystem::path(folder) : std::filesystem::path();
-}
-
-VirtualPrinterOptions optionsFor(const TempFolder& program) {
-    VirtualPrinterOptions options;
-    options.printer.nvFolder = program.path() / "nv";
-    options.printer.programmingTime = 200ms;
-    return options;
-}
-
-class CliE2E : public ::testing::Test {
-protected:
+struct CliE2E : PrinterOnPty {
+    CliE2E() : PrinterOnPty([](auto& o) { o.printer.programmingTime = 200ms; }) {}
     void SetUp() override {
-        // The program folder: what the build lays beside the program.
-        const auto shipped = shippedFolder();
-        ASSERT_FALSE(shipped.empty());
-        for (const char* item : {"testpage", "flash3", "Codepage Table"}) {
-            std::error_code ec;
+        PrinterOnPty::SetUp();
+        const std::filesystem::path shipped = ORDALIA_PROGRAM_FOLDER;
+        for (const char* item : {"testpage", "flash3", "Codepage Table"})
             std::filesystem::copy(shipped / item, program.path() / item,
-                                  std::filesystem::copy_options::recursive, ec);
-        }
-        printer.start();
+                                  std::filesystem::copy_options::recursive);
+        std::filesystem::copy(ORDALIA_DEFAULT_USER_SETTING, program.path() / "user_setting");
+        bare.write("flash3", hexBytes("00 00"));
     }
-
-    // Runs the command with the program folder and the printer's port.
-    int run(std::vector<std::string> arguments, bool terminal = false) {
-        out.str({});
-        err.str({});
-        arguments.insert(arguments.begin(),
-                         {"--folder", program.path().string(), "--port", printer.slavePath()});
-        const CliEnvironment environment{*serial, parallel, systemClock(), out, err, terminal, {}};
-        return runCli(arguments, environment);
+    // One command line, its words apart by blanks ('quoted' words keep theirs),
+    // "@" standing for the program folder, on the printer's port.
+    int run(const std::string& line) {
+        std::vector<std::string> words{"--folder", program.path().string()};
+        std::istringstream in(line);
+        for (std::string word; in >> std::quoted(word, '\'');)
+            words.push_back(word[0] == '@' ? program.path().string() + word.substr(1) : word);
+        if (line.find("--parallel") == std::string::npos)
+            words.insert(words.begin(), {"--port", printer->slavePath()});
+        out.str({}), err.str({});
+        return runCli(words, {*serial, parallel, systemClock(), out, err, false, {}});
     }
-    // Runs it without the port option (the parallel tests, "COM n").
-    int runBare(std::vector<std::string> arguments) {
-        out.str({});
-        err.str({});
-        arguments.insert(arguments.begin(), {"--folder", program.path().string()});
-        const CliEnvironment environment{*serial, parallel, systemClock(), out, err, false, {}};
-        return runCli(arguments, environment);
-    }
-    std::filesystem::path bitmap(const std::string& name, std::size_t width, std::size_t height) {
-        return program.write("bitmaps/" + name, monochromeBmp(filledPicture(width, height, '#')));
-    }
-    void quietPrinter() { ASSERT_TRUE(printer.waitForQuiet(100ms, 5s)); }
-
-    TempFolder program;
-    std::unique_ptr<SerialPort> serial = createSystemSerialPort();
-    FakeParallelPort parallel;
-    std::ostringstream out;
-    std::ostringstream err;
-    VirtualPrinter printer{optionsFor(program)};
+    TempFolder bare; // a program folder with nothing saved
+    std::ostringstream out, err;
 };
 
-// --- test pages ---
-
-TEST_F(CliE2E, TestPageByCaptionSendsTheShippedFileByteForByte) {
-    EXPECT_EQ(run({"test-page", "Receipt 1"}), kExitDone);
-    const auto page = program.read("testpage/rec1.p");
-    ASSERT_FALSE(page.empty());
-    ASSERT_TRUE(printer.waitForBytes(page.size(), 10s));
-    quietPrinter();
-    EXPECT_TRUE(printer.received() == page);
-    EXPECT_THAT(err.str(), IsEmpty());
-    EXPECT_FALSE(serial->isOpen());
-}
-
-TEST_F(CliE2E, TestPageTakesAnyFileAndTheSelfTest) {
-    const auto file = program.write("elsewhere/mine.p", std::string("\x1b@Hello\n", 8));
-    EXPECT_EQ(run({"test-page", file.string()}), kExitDone);
-    ASSERT_TRUE(printer.waitForBytes(8, 5s));
-    EXPECT_EQ(run({"test-page", "--self-test"}), kExitDone);
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.selfTests() == 1; }, 5s));
-    quietPrinter();
-    EXPECT_THAT(printer.received(),
-                ElementsAre(0x1B, '@', 'H', 'e', 'l', 'l', 'o', '\n', 0x1B /*ESC*/, 0x88));
-}
-
-TEST_F(CliE2E, MissingTestFileIsRefusedWithNothingSent) {
-    EXPECT_EQ(run({"test-page", "nowhere.p"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("nowhere.p"));
-    EXPECT_EQ(run({"test-page"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("Usage: ordalia-cli test-page"));
-    EXPECT_EQ(printer.receivedCount(), 0u);
-}
-
-TEST_F(CliE2E, UnopenablePortIsAFailure) {
-    out.str({});
-    const CliEnvironment environment{*serial, parallel, systemClock(), out, err, false, {}};
-    EXPECT_EQ(runCli({"--folder", program.path().string(), "--port", "/dev/ordalia-no-such-port",
-                      "test-page", "Receipt 1"},
-                     environment),
-              kExitFailed);
-    EXPECT_THAT(err.str(), HasSubstr("/dev/ordalia-no-such-port"));
+TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
+    const Bytes firmware = pseudoRandomBytes(196608, 7);
+    program.write("new.firm", firmware);
+    program.write("fonts/ex_JISx0208.code", pseudoRandomBytes(562033 + 700, 3)); // 2,196 blocks
+    program.write("mine.p", hexBytes("1b 40 48 69"));
+    program.write("wide.bmp", monochromeBmp(filledPicture(40, 16, '#')));
+    program.write("tall.bmp", monochromeBmp(filledPicture(8, 30, '#')));
+    program.write("small.bmp", monochromeBmp(filledPicture(12, 10, '#')));
+    ASSERT_TRUE(setMappedPortDevice(3, printer->slavePath(), program.path() / "ports"));
+    const auto settingsAre = [&](const char* record) {
+        return [=, this](const Bytes&) {
+            ASSERT_TRUE(printer->waitUntil([&] { return printer->settings().has_value(); }, 5s));
+            EXPECT_THAT(printer->settings()->record, ::testing::ElementsAreArray(hexBytes(record)));
+        };
+    };
+    struct Case {
+        std::string line;
+        int status;
+        std::string said; // on standard error, or with "out:" on standard output
+        std::function<void(const Bytes&)> check = [](const Bytes&) {}; // what the printer got
+    } const kCases[] = {
+        {"test-page 'Receipt 1'", 0, "",
+         [&](const Bytes& got) { EXPECT_EQ(got, program.read("testpage/rec1.p")); }},
+        {"--quiet test-page --self-test", 0, "",
+         [](const Bytes& got) { EXPECT_EQ(got, hexBytes("1b 88")); }},
+        {"--port 'COM 3' test-page @/mine.p", 0, "",
+         [](const Bytes& got) { EXPECT_EQ(got, hexBytes("1b 40 48 69")); }},
+        {"--parallel LPT2 test-page @/mine.p", 0, "",
+         [&](const Bytes&) { EXPECT_EQ(parallel.data(0x278), hexBytes("1b 40 48 69")); }},
+        {"settings show", 0,
+         "out:mode: 3 inch\nbaud: 115200,n,8,1\ncompound: DISABLE\nbuffer: 128kB\ndensity: "
+         "Normal\ncut-distance: Normal\ncutter: on\npaper-end: on\nnear-end: on\ndoor: on\n"},
+        {"settings download --density dark --baud 38400", 0,
+         "Settings to download:\n  mode: 3 inch\n  baud: 38400,n,8,1\n  compound: DISABLE\n  "
+         "buffer: 128kB\n  density: Dark\n  cut-distance: Normal\n  cutter: on\n  paper-end: on\n  "
+         "near-end: on\n  door: on\nDownload Finish !!\nThe printer now runs at 38400,n,8,1",
+         settingsAre("00 01 02 01 01 01 00 00 00 00 01 02 00 02")},
+        {"--folder " + bare.path().string() +
+             " settings download --mode '2 inch' --baud 9600 --compound Korean --buffer 20kB "
+             "--density Low --cut-distance 'Save Paper' --cutter off --paper-end on --near-end on "
+             "--door off",
+         0, "Download Finish !!", settingsAre("00 00 00 00 01 01 00 00 04 03 00 00 00 00")},
+        {"firmware @/new.firm", 0, "Firmware Update Finish !!",
+         [&](const Bytes&) { EXPECT_EQ(printer->firmwareImage(), firmware); }},
+        {"codepage image @/image.bin", 0, "Wrote 65536 bytes of the code page image",
+         [&](const Bytes&) {
+             EXPECT_EQ(program.read("image.bin"), program.read("Codepage Table/test"));
+         }},
+        {"codepage download", 0, "Undata Finish !!",
+         [&](const Bytes&) { EXPECT_EQ(printer->fontImage(), program.read("image.bin")); }},
+        {"burn @/new.firm", 0, "output.a79",
+         [&](const Bytes&) {
+             Bytes burn = firmware, image = program.read("image.bin");
+             burn.insert(burn.end(), image.begin(), image.end());
+             EXPECT_EQ(program.read("Codepage Table/output.a79"), burn);
+         }},
+        {"compound @/fonts/ex_JISx0208.code", 0, "Undata Finish !!!!",
+         [&](const Bytes&) {
+             EXPECT_EQ(printer->compoundImage(3).value().size(), 2196u * 256);
+             EXPECT_EQ(program.read("Codepage Table/123.bin").size(), 2196u * 256);
+         }},
+        {"logo add @/wide.bmp", 0, "Added logo 1"},
+        {"logo add @/tall.bmp", 0, "Added logo 2"},
+        {"logo list", 0, "out:2/255 logos"},
+        {"logo download", 0, "Transmit Done!!",
+         [&](const Bytes&) {
+             ASSERT_TRUE(printer->waitUntil([&] { return printer->logos().size() == 2; }, 5s));
+             EXPECT_EQ(printer->logos()[0].widthDots(), 40);
+             EXPECT_EQ(printer->logos()[1].heightDots(), 32);
+         }},
+        {"logo print all", 0, "",
+         [](const Bytes& got) {
+             EXPECT_EQ(got, hexBytes("1c 70 01 00 1d 56 42 00 1c 70 02 00 1d 56 42 00"));
+         }},
+        {"logo print 2", 0, "",
+         [](const Bytes& got) { EXPECT_EQ(got, hexBytes("1c 70 02 00 1d 56 42 00")); }},
+        {"logo convert @/small.bmp @/logo.blk", 0, "Wrote 36 bytes",
+         [&](const Bytes&) {
+             // 12 x 10 dots: 2 byte-columns, 2 bands, every dot printed.
+             const Bytes block = program.read("logo.blk");
+             EXPECT_EQ(Bytes(block.begin(), block.begin() + 8),
+                       hexBytes("02 00 02 00 ff c0 ff c0"));
+         }},
+        {"logo clear", 0, ""},
+        {"logo list", 0, "out:0/255 logos"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.line);
+        const std::size_t before = printer->receivedCount();
+        EXPECT_EQ(run(c.line), c.status);
+        const bool onOut = c.said.starts_with("out:");
+        EXPECT_THAT((onOut ? out : err).str(), HasSubstr(onOut ? c.said.substr(4) : c.said));
+        if (c.said.empty()) {
+            EXPECT_EQ(err.str(), "");
+        }
+        // The command ends when its bytes are on the line, before the printer read them.
+        printer->waitUntil([&] { return printer->receivedCount() > before; }, 300ms);
+        ASSERT_TRUE(printer->waitForQuiet(100ms, 10s));
+        const Bytes received = printer->received();
+        c.check(Bytes(received.begin() + static_cast<std::ptrdiff_t>(before), received.end()));
+        EXPECT_FALSE(serial->isOpen());
+    }
 }
 
 TEST_F(CliE2E, APortHeldByAnotherProgramIsRefusedNotShared) {
     // The window (or a second ordalia-cli) holds the port mid-transfer.
     auto other = createSystemSerialPort();
-    ASSERT_FALSE(other->open(printer.slavePath(), SerialSettings{}).has_value());
-    EXPECT_EQ(run({"test-page", "Receipt 1"}), kExitFailed);
+    ASSERT_FALSE(other->open(printer->slavePath(), SerialSettings{}).has_value());
+    EXPECT_EQ(run("test-page 'Receipt 1'"), kExitFailed);
     EXPECT_THAT(err.str(), HasSubstr("in use by another program"));
     other->close();
-    EXPECT_EQ(printer.receivedCount(), 0u);
-}
-
-TEST_F(CliE2E, ComEntriesAreMappedByThePortsFile) {
-    ASSERT_TRUE(setMappedPortDevice(3, printer.slavePath(), program.path() / "ports"));
-    EXPECT_EQ(runBare({"--port", "COM 3", "test-page", "--self-test"}), kExitDone);
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.selfTests() == 1; }, 5s));
-}
-
-TEST_F(CliE2E, ParallelLinkGoesToTheChosenRegisters) {
-    const auto file = program.write("mine.p", std::string("\x1b@Hi", 4));
-    EXPECT_EQ(runBare({"--parallel", "LPT2", "test-page", file.string()}), kExitDone) << err.str();
-    EXPECT_THAT(parallel.data(0x278), ElementsAre(0x1B, '@', 'H', 'i'));
-    EXPECT_EQ(printer.receivedCount(), 0u);
-    // The self-test request is the serial link's alone.
-    EXPECT_EQ(runBare({"--parallel", "LPT1", "test-page", "--self-test"}), kExitRefused);
-    // The settings go over the serial link only.
-    EXPECT_EQ(runBare({"--parallel", "LPT1", "settings", "download"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("no parallel link"));
-}
-
-// --- settings ---
-
-TEST_F(CliE2E, SettingsDownloadSetsFieldsByTheirListTexts) {
-    EXPECT_EQ(run({"settings", "download", "--mode", "2 inch", "--density", "dark", "--buffer",
-                   "20kB", "--compound", "Korean", "--cut-distance", "Save Paper", "--cutter", "on",
-                   "--door", "on", "--baud", "115200"}),
-              kExitDone)
-        << err.str();
-    EXPECT_THAT(err.str(), HasSubstr("Download Finish !!"));
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.settings().has_value(); }, 5s));
-    const auto stored = printer.settings();
-    const auto& r = stored->record;
-    EXPECT_EQ(r[1], 0); // 2 inch
-    EXPECT_EQ(r[2], 3); // 115200
-    EXPECT_EQ(r[3], 1); // cutter on
-    EXPECT_EQ(r[5], 0); // near-end follows "2 inch": off
-    // The record went to user_setting too, and "settings show" reads it back.
-    const auto saved = program.read("user_setting");
-    ASSERT_EQ(saved.size(), 14u);
-    EXPECT_TRUE(std::equal(saved.begin() + 1, saved.end(), r.begin() + 1));
-    EXPECT_EQ(run({"settings", "show"}), kExitDone);
-    EXPECT_THAT(out.str(), HasSubstr("mode: 2 inch\n"));
-    EXPECT_THAT(out.str(), HasSubstr("density: Dark\n"));
-    EXPECT_THAT(out.str(), HasSubstr("buffer: 20kB\n"));
-    EXPECT_THAT(out.str(), HasSubstr("compound: Korean\n"));
-    EXPECT_THAT(out.str(), HasSubstr("cut-distance: Save Paper\n"));
-    EXPECT_THAT(out.str(), HasSubstr("near-end: off\n"));
-}
-
-TEST_F(CliE2E, UnknownSettingsTextIsRefusedBeforeAnythingIsWritten) {
-    EXPECT_EQ(run({"settings", "download", "--density", "Blackest"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("\"Low\", \"Normal\", \"Dark\", \"Darkest\""));
-    EXPECT_EQ(run({"settings", "download", "--cutter", "maybe"}), kExitRefused);
-    EXPECT_EQ(run({"logo", "list", "--density", "Dark"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("belongs to settings download"));
-    EXPECT_FALSE(std::filesystem::exists(program.path() / "user_setting"));
-    EXPECT_EQ(printer.receivedCount(), 0u);
-}
-
-TEST_F(CliE2E, LaterCommandsTakeTheSpeedFromTheSavedSettings) {
-    EXPECT_EQ(run({"settings", "download", "--baud", "38400"}), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("now runs at 38400,n,8,1"));
-    // A pseudo-terminal takes any speed; what matters is that the command
-    // opens it with the saved one, which a bad saved speed would show.
-    EXPECT_EQ(run({"test-page", "--self-test"}), kExitDone);
-}
-
-// --- firmware ---
-
-TEST_F(CliE2E, FirmwareUpdateStoresTheImage) {
-    const auto image = pseudoRandomBytes(kFirmwareImageSize, 7);
-    const auto file = program.write("new.firm", image);
-    EXPECT_EQ(run({"firmware", file.string()}), kExitDone);
-    // Not a terminal: the message alone, no progress.
-    EXPECT_EQ(err.str(), "Firmware Update Finish !!\n");
-    ASSERT_TRUE(printer.firmwareImage().has_value());
-    EXPECT_TRUE(*printer.firmwareImage() == image);
-}
-
-TEST_F(CliE2E, FirmwareOfTheWrongLengthIsRefusedAndAHangUpIsAFailure) {
-    const auto shortFile = program.write("short.firm", pseudoRandomBytes(1000, 1));
-    EXPECT_EQ(run({"firmware", shortFile.string()}), kExitRefused);
-    EXPECT_EQ(printer.receivedCount(), 0u);
-
-    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 2));
-    printer.setDisconnectAfterBytes(5000);
-    EXPECT_EQ(run({"firmware", file.string()}), kExitFailed);
-    EXPECT_THAT(err.str(), Not(HasSubstr("Finish")));
-    EXPECT_FALSE(serial->isOpen());
-}
-
-TEST_F(CliE2E, ProgressIsDrawnOnATerminalOnly) {
-    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 3));
-    EXPECT_EQ(run({"firmware", file.string()}, true), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("\rStatus : Transfer Data    50%"));
-    EXPECT_THAT(err.str(), HasSubstr("\rStatus : Updata   100%"));
-    EXPECT_THAT(err.str(), EndsWith("\nFirmware Update Finish !!\n"));
-}
-
-TEST_F(CliE2E, QuietSaysNothingUnlessItFails) {
-    const auto file = program.write("new.firm", pseudoRandomBytes(kFirmwareImageSize, 4));
-    EXPECT_EQ(run({"--quiet", "firmware", file.string()}, true), kExitDone);
-    EXPECT_THAT(err.str(), IsEmpty());
-    EXPECT_EQ(run({"--quiet", "firmware", "missing.firm"}, true), kExitRefused);
-    EXPECT_THAT(err.str(), Not(IsEmpty()));
-}
-
-// --- code pages and the burn file ---
-
-TEST_F(CliE2E, CodePageImageIsBuiltAndDownloaded) {
-    if (!std::filesystem::exists(program.path() / "Codepage Table" / "Codepage"))
-        GTEST_SKIP() << "the code page fonts were not built";
-    const auto out = program.path() / "image.bin";
-    EXPECT_EQ(run({"codepage", "image", out.string()}), kExitDone);
-    const auto image = program.read("image.bin");
-    EXPECT_EQ(image.size(), kCodePageImageSize);
-    EXPECT_TRUE(image == program.read("Codepage Table/test"));
-    EXPECT_EQ(printer.receivedCount(), 0u);
-
-    EXPECT_EQ(run({"codepage", "download"}), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("Undata Finish !!"));
-    ASSERT_TRUE(printer.fontImage().has_value());
-    EXPECT_TRUE(*printer.fontImage() == image);
-}
-
-TEST_F(CliE2E, BrokenCodePageListIsRefused) {
-    program.write("Codepage Table/Codepage", std::string("\"0\",\"PC437\"\r\n"));
-    EXPECT_EQ(run({"codepage", "image", (program.path() / "x.bin").string()}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("Codepage"));
-    EXPECT_FALSE(std::filesystem::exists(program.path() / "x.bin"));
-}
-
-TEST_F(CliE2E, BurnFileIsTheFirmwareAndTheCodePageImage) {
-    if (!std::filesystem::exists(program.path() / "Codepage Table" / "Codepage"))
-        GTEST_SKIP() << "the code page fonts were not built";
-    const auto firmware = pseudoRandomBytes(kFirmwareImageSize, 5);
-    const auto file = program.write("source.firm", firmware);
-    EXPECT_EQ(run({"burn", file.string()}), kExitDone);
-    const auto burn = program.read("Codepage Table/output.a79");
-    ASSERT_EQ(burn.size(), kFirmwareImageSize + kCodePageImageSize);
-    EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), burn.begin()));
-    const auto image = program.read("Codepage Table/test");
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), burn.begin() + kFirmwareImageSize));
-
-    EXPECT_EQ(run({"burn", program.write("bad.firm", pseudoRandomBytes(10, 1)).string()}),
-              kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("front file error"));
-    EXPECT_EQ(program.read("Codepage Table/output.a79").size(), burn.size());
-}
-
-// --- logos ---
-
-TEST_F(CliE2E, LogoLibraryAddListDownloadPrintAndClear) {
-    EXPECT_EQ(run({"logo", "add", bitmap("wide.bmp", 40, 16).string()}), kExitDone);
-    EXPECT_EQ(run({"logo", "add", bitmap("tall.bmp", 8, 30).string()}), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("Added logo 2"));
-    EXPECT_EQ(run({"logo", "list"}), kExitDone);
-    EXPECT_THAT(out.str(), HasSubstr("wide.bmp"));
-    EXPECT_THAT(out.str(), HasSubstr("tall.bmp"));
-    EXPECT_THAT(out.str(), HasSubstr("2/255 logos"));
-
-    EXPECT_EQ(run({"logo", "download"}), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("Transmit Done!!"));
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.logos().size() == 2; }, 5s));
-    EXPECT_EQ(printer.logos()[0].widthDots(), 40);
-    EXPECT_EQ(printer.logos()[1].heightDots(), 32);
-
-    EXPECT_EQ(run({"logo", "print", "all"}), kExitDone);
-    EXPECT_EQ(run({"logo", "print", "2"}), kExitDone);
-    ASSERT_TRUE(printer.waitUntil([&] { return printer.logoPrints().size() == 3; }, 5s));
-    EXPECT_EQ(printer.logoPrints()[2].number, 2);
-    EXPECT_TRUE(printer.logoPrints()[2].defined);
-
-    EXPECT_EQ(run({"logo", "clear"}), kExitDone);
-    EXPECT_EQ(run({"logo", "list"}), kExitDone);
-    EXPECT_THAT(out.str(), HasSubstr("0/255 logos"));
-    EXPECT_EQ(run({"logo", "download"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("no BMP files list on the AP !!"));
-}
-
-TEST_F(CliE2E, LogoMistakesAreRefused) {
-    EXPECT_EQ(run({"logo", "add", program.write("text.bmp", std::string("hello")).string()}),
-              kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("This is not a BMP file !!"));
-    EXPECT_EQ(run({"logo", "print", "256"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("from 0 to 255"));
-    EXPECT_EQ(run({"logo", "print", "all"}), kExitRefused);
-    EXPECT_EQ(run({"logo", "sort"}), kExitRefused);
-    EXPECT_EQ(run({"--parallel", "LPT1", "logo", "print", "all"}), kExitRefused);
-    EXPECT_EQ(printer.receivedCount(), 0u);
-}
-
-TEST_F(CliE2E, LogoConvertWritesOneBlock) {
-    // 12 x 10 dots: 2 byte-columns, 2 bands; every dot printed.
-    const auto out = program.path() / "logo.blk";
-    EXPECT_EQ(run({"logo", "convert", bitmap("small.bmp", 12, 10).string(), out.string()}),
-              kExitDone);
-    const auto block = program.read("logo.blk");
-    ASSERT_EQ(block.size(), 4u + 8 * 2 * 2);
-    EXPECT_THAT(std::vector<std::uint8_t>(block.begin(), block.begin() + 4),
-                ElementsAre(2 /*xL*/, 0 /*xH*/, 2 /*yL*/, 0 /*yH*/));
-    // Column 0: top band full, bottom band its first two rows.
-    EXPECT_EQ(block[4], 0xFF);
-    EXPECT_EQ(block[5], 0xC0);
-    // Column 12 lies beyond the picture: blank.
-    EXPECT_EQ(block[4 + 2 * 12], 0x00);
-
-    EXPECT_EQ(run({"logo", "convert", program.write("no.bmp", std::string("BMx")).string(),
-                   (program.path() / "no.blk").string()}),
-              kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("is not a monochrome BMP file"));
-    EXPECT_FALSE(std::filesystem::exists(program.path() / "no.blk"));
-}
-
-// --- compound fonts ---
-
-TEST_F(CliE2E, CompoundFontIsStoredBlockByBlock) {
-    // ex_JISx0208.code: 562,033 bytes of data in 2,196 blocks.
-    const auto file = program.write("fonts/ex_JISx0208.code", pseudoRandomBytes(562033 + 700, 3));
-    EXPECT_EQ(run({"compound", file.string()}), kExitDone);
-    EXPECT_THAT(err.str(), HasSubstr("Undata Finish !!!!"));
-    const auto stored = printer.compoundImage(3);
-    ASSERT_TRUE(stored.has_value());
-    EXPECT_EQ(stored->size(), 2196u * 256);
-    EXPECT_EQ(program.read("Codepage Table/123.bin").size(), 2196u * 256);
-}
-
-TEST_F(CliE2E, MissingCompoundFileIsRefused) {
-    EXPECT_EQ(run({"compound", (program.path() / "ex_Korean.code").string()}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("does not exist"));
-    EXPECT_EQ(printer.receivedCount(), 0u);
-}
-
-// --- the command line itself ---
-
-TEST_F(CliE2E, UsageMistakesAndHelp) {
-    EXPECT_EQ(run({}), kExitRefused);
-    EXPECT_THAT(err.str(), StartsWith("Usage: ordalia-cli"));
-    EXPECT_EQ(run({"print-everything"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("unknown command \"print-everything\""));
-    EXPECT_EQ(run({"--help"}), kExitDone);
-    EXPECT_THAT(out.str(), HasSubstr("Exit status"));
-    EXPECT_EQ(run({"--settings", "fast", "test-page", "--self-test"}), kExitRefused);
-    EXPECT_EQ(run({"--folder", (program.path() / "none").string(), "logo", "list"}), kExitRefused);
-    EXPECT_THAT(err.str(), HasSubstr("is not a folder"));
-    EXPECT_EQ(run({"logo", "list", "--ignore-malfunction"}), kExitRefused);
-    EXPECT_EQ(printer.receivedCount(), 0u);
+    EXPECT_EQ(printer->receivedCount(), 0u);
 }
 
 } // namespace
