@@ -1,5 +1,6 @@
 // ordalia-cli's commands against a fake port: what is refused before anything
-// is sent, and what an exception nobody foresaw does.
+// is sent (every mistake refused with a message instead of being guessed at),
+// and what an exception nobody foresaw does.
 
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
@@ -30,6 +31,14 @@ struct CliTest : ::testing::Test {
 TEST_F(CliTest, MistakesAreRefusedBeforeAnythingIsOpenedOrWritten) {
     const std::pair<std::vector<std::string>, std::string> kCases[] = {
         {{}, "Usage: ordalia-cli [options] COMMAND"},
+        {{"--prot", "COM 1", "logo", "list"}, "ordalia-cli: Unknown option \"--prot\".\nTry"},
+        {{"logo", "list", "-q"}, "Unknown option \"-q\""},
+        {{"logo", "download", "--port"}, "--port needs a value"},
+        {{"--port=", "logo", "download"}, "--port needs a device"},
+        {{"--folder=", "logo", "list"}, "--folder needs a folder"},
+        {{"--quiet=yes", "logo", "list"}, "--quiet takes no value"},
+        {{"--parallel", "LPT3", "logo", "download"}, "LPT1 or LPT2, not \"LPT3\""},
+        {{"--port", "COM 1", "--parallel", "LPT1", "logo", "download"}, "not both"},
         {{"print-everything"}, "unknown command \"print-everything\".\nTry"},
         {{"--settings", "fast", "test-page", "--self-test"}, "\"fast\" are not valid"},
         {{"--folder", "/nonexistent-ordalia", "logo", "list"}, "is not a folder"},

@@ -33,24 +33,6 @@ TEST(CliOptions, OptionsStandAnywhereInEitherForm) {
     EXPECT_EQ(parseCommandLine({"--parallel", "LPT1"}).options.value().parallelIndex, 0);
 }
 
-TEST(CliOptions, MistakesAreRefusedWithAMessage) {
-    const std::pair<std::vector<std::string>, const char*> kCases[] = {
-        {{"--prot", "COM 1", "logo", "list"}, "Unknown option \"--prot\""},
-        {{"logo", "list", "-q"}, "Unknown option \"-q\""},
-        {{"logo", "download", "--port"}, "--port needs a value"},
-        {{"--port=", "logo", "download"}, "--port needs a device"},
-        {{"--folder=", "logo", "list"}, "--folder needs a folder"},
-        {{"--quiet=yes", "logo", "list"}, "--quiet takes no value"},
-        {{"--parallel", "LPT3", "logo", "download"}, "LPT1 or LPT2, not \"LPT3\""},
-        {{"--port", "COM 1", "--parallel", "LPT1", "logo", "download"}, "not both"}};
-    for (const auto& [arguments, message] : kCases) {
-        SCOPED_TRACE(message);
-        const ParsedCommandLine line = parseCommandLine(arguments);
-        EXPECT_FALSE(line.options.has_value());
-        EXPECT_THAT(line.error, HasSubstr(message));
-    }
-}
-
 TEST(CliOptions, ComPortNumbers) {
     // 0: not a port list entry but a device.
     const std::pair<const char*, int> kCases[] = {
