@@ -125,9 +125,11 @@ TEST(CompoundDownloadTest, WhatGoesOutWhat123BinHoldsAndWhatThePageShows) {
         if (c.setUp)
             c.setUp(d);
         const CompoundFileChoice choice = openCompoundFile(d.h.services(), d.state);
-        const bool cancelled = c.outcome == Outcome::Nothing;
-        EXPECT_EQ(choice.com_Text, cancelled ? "" : path.string());
-        EXPECT_EQ(choice.com_Language, cancelled ? "" : c.font.shown);
+        EXPECT_EQ(choice.com_Language, c.outcome == Outcome::Nothing ? "" : c.font.shown);
+        ASSERT_EQ(d.h.dialogs.fileRequests.size(), 1u);
+        EXPECT_EQ(d.h.dialogs.fileRequests[0].dialog, FileDialogId::CommonDialog1);
+        EXPECT_EQ(d.h.dialogs.fileRequests[0].filter, "Compound Files(*.code) | *.code");
+        EXPECT_EQ(d.h.dialogs.fileRequests[0].initialFolder, d.h.folder.path() / "Codepage Table");
         EXPECT_THAT(d.h.dialogs.questions,
                     ElementsAre(Shown{"Are you sure to Load ?", "Load File"}));
 
@@ -203,6 +205,11 @@ TEST(BurnFileTest, OpenSourceThenFirmwareAndCodePageImageOrARefusalLeavingTheOld
         h.dialogs.answers.push_back(c.ok);
         const BurnSourceChoice choice = chooseBurnSource(h.services());
         EXPECT_EQ(choice.source_Text, c.ok ? "main.firm" : "");
+        // CommonDialog, which the firmware and logo pages share, where it was last.
+        ASSERT_EQ(h.dialogs.fileRequests.size(), 1u);
+        EXPECT_EQ(h.dialogs.fileRequests[0].dialog, FileDialogId::CommonDialog);
+        EXPECT_EQ(h.dialogs.fileRequests[0].filter, "source code Files(*.firm) | *.firm");
+        EXPECT_TRUE(h.dialogs.fileRequests[0].initialFolder.empty());
         EXPECT_THAT(h.dialogs.questions, ElementsAre(Shown{"Are you sure to Load ?", "Load File"}));
 
         int builds = 0;
