@@ -1,5 +1,6 @@
 #include "app/code_page_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "codepages/code_page_image.h"
 #include "codepages/font_download.h"
@@ -39,10 +40,13 @@ CodePagePage::CodePagePage(MainWindow& window, QWidget* parent)
         m_Pos_CP[i] = new QLineEdit(toQString(defaults.Pos_CP[i]), this);
         m_Pos_CP[i]->setObjectName(arrayName("Pos_CP", i));
         m_Pos_CP[i]->setMaximumWidth(60);
+        // Announced by row: "3rd Pos.", "3rd code page".
+        m_Pos_CP[i]->setAccessibleName(label->text() + QStringLiteral(" Pos."));
         m_Text_CP[i] = new QLineEdit(toQString(defaults.Text_CP[i]), this);
         m_Text_CP[i]->setObjectName(arrayName("Text_CP", i));
         m_Text_CP[i]->setMaxLength(30);
         m_Text_CP[i]->setEnabled(false);
+        m_Text_CP[i]->setAccessibleName(label->text() + QStringLiteral(" code page"));
         auto* change = makePushButton(arrayName("Change_Cp", i),
                                       QStringLiteral("Change Table %1").arg(i), this);
         grid->addWidget(label, row, 0);
@@ -73,6 +77,7 @@ CodePagePage::CodePagePage(MainWindow& window, QWidget* parent)
     m_Font_ProgressBar = makeProgressBar("Font_ProgressBar", this);
     m_Font_Label = makeLabel("Font_Label", QString(), this);
     m_Font_Label->hide();
+    m_Font_ProgressBar->setAccessibleName(Font_Updata->text());
     m_fontStatus = std::make_unique<QtStatusLabel>(m_Font_Label);
     m_fontProgress = std::make_unique<QtProgressBar>(m_Font_ProgressBar);
     grid->addWidget(Font_Updata, 11, 0, 1, 2);
@@ -95,6 +100,8 @@ CodePagePage::CodePagePage(MainWindow& window, QWidget* parent)
     m_model_name = new QLineEdit(toQString(defaults.model_name), Frame17);
     m_model_name->setObjectName(QStringLiteral("model_name"));
     m_model_name->setMaxLength(15);
+    m_model_name->setAccessibleName(Frame17->title());
+    m_source_Text->setAccessibleName(Command3->text());
     f17->addWidget(m_model_name);
     f17->addWidget(makeLabel("Label22", QStringLiteral("Maximum = 15 Character."), Frame17));
     for (QWidget* hidden :
@@ -133,31 +140,39 @@ void CodePagePage::showLoadedSlots(const CodePageSlots& s) {
 }
 
 void CodePagePage::Change_Cp_Click(int index) {
-    const CodePageChoice choice = ordalia::Change_Cp_Click(m_window.services());
-    if (choice.outcome == Outcome::Done)
-        m_Text_CP[static_cast<std::size_t>(index)]->setText(toQString(choice.Text_CP));
+    guardedClick(m_window.services(), [&] {
+        const CodePageChoice choice = ordalia::Change_Cp_Click(m_window.services());
+        if (choice.outcome == Outcome::Done)
+            m_Text_CP[static_cast<std::size_t>(index)]->setText(toQString(choice.Text_CP));
+    });
 }
 
 void CodePagePage::Font_Updata_Click() {
-    downloadFonts(m_window.services(), m_window.linkChoice(), codePageSlots(), *m_fontStatus,
-                  *m_fontProgress);
+    guardedClick(m_window.services(), [&] {
+        downloadFonts(m_window.services(), m_window.linkChoice(), codePageSlots(), *m_fontStatus,
+                      *m_fontProgress);
+    });
 }
 
 void CodePagePage::Command3_Click() {
-    const BurnSourceChoice choice = chooseBurnSource(m_window.services());
-    if (choice.outcome == Outcome::Done)
-        m_source_Text->setText(toQString(choice.source_Text));
+    guardedClick(m_window.services(), [&] {
+        const BurnSourceChoice choice = chooseBurnSource(m_window.services());
+        if (choice.outcome == Outcome::Done)
+            m_source_Text->setText(toQString(choice.source_Text));
+    });
 }
 
 void CodePagePage::Command2_Click() {
-    BurnFileRequest request;
-    request.source_Text = toStdString(m_source_Text->text());
-    request.sourcePath = m_window.commonDialogFile();
-    const CodePageSlots current = codePageSlots();
-    makeBurnFile(m_window.services(), request,
-                 [this, current]() -> std::optional<BurnCodePageImage> {
-                     return checkAndBuildCodePageImage(m_window.services(), current);
-                 });
+    guardedClick(m_window.services(), [&] {
+        BurnFileRequest request;
+        request.source_Text = toStdString(m_source_Text->text());
+        request.sourcePath = m_window.commonDialogFile();
+        const CodePageSlots current = codePageSlots();
+        makeBurnFile(m_window.services(), request,
+                     [this, current]() -> std::optional<BurnCodePageImage> {
+                         return checkAndBuildCodePageImage(m_window.services(), current);
+                     });
+    });
 }
 
 } // namespace ordalia::app

@@ -1,5 +1,6 @@
 #include "app/firmware_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "testprint/test_pages.h"
 
@@ -26,6 +27,8 @@ FirmwarePage::FirmwarePage(MainWindow& window, QWidget* parent)
     m_Firm_Text = new QLineEdit(Frame6);
     m_Firm_Text->setObjectName(QStringLiteral("Firm_Text"));
     m_Firm_Text->setReadOnly(true);
+    // Named after what it shows, not after the frame it lies in.
+    m_Firm_Text->setAccessibleName(QStringLiteral("Firmware File"));
     m_Firm_Text->hide();
     m_ISP_ERROR = new QCheckBox(QStringLiteral("Ignore printer's malfunction"), Frame6);
     m_ISP_ERROR->setObjectName(QStringLiteral("ISP_ERROR"));
@@ -35,6 +38,7 @@ FirmwarePage::FirmwarePage(MainWindow& window, QWidget* parent)
     m_Firm_ProgressBar->setObjectName(QStringLiteral("Firm_ProgressBar"));
     m_Firm_ProgressBar->setRange(0, 100);
     m_Firm_ProgressBar->hide();
+    m_Firm_ProgressBar->setAccessibleName(QStringLiteral("Update"));
     m_Firm_Label = makeLabel("Firm_Label", QString(), Frame6);
     m_Firm_Label->hide();
     m_status = std::make_unique<QtStatusLabel>(m_Firm_Label);
@@ -65,22 +69,26 @@ FirmwarePage::FirmwarePage(MainWindow& window, QWidget* parent)
 FirmwarePage::~FirmwarePage() = default;
 
 void FirmwarePage::OpenFirm_Click() {
-    const FirmwareFileChoice choice = openFirmwareFile(m_window.services(), m_state);
-    if (choice.outcome != Outcome::Done)
-        return;
-    m_Firm_Text->setText(toQString(choice.Firm_Text));
-    m_Firm_Text->show();
+    guardedClick(m_window.services(), [&] {
+        const FirmwareFileChoice choice = openFirmwareFile(m_window.services(), m_state);
+        if (choice.outcome != Outcome::Done)
+            return;
+        m_Firm_Text->setText(toQString(choice.Firm_Text));
+        m_Firm_Text->show();
+    });
 }
 
 void FirmwarePage::Firm_Updata_Click() {
-    FirmwareUpdateRequest request;
-    request.FirmFilePath = m_state.FirmFilePath;
-    request.ISP_ERROR = m_ISP_ERROR->isChecked();
-    updateFirmware(m_window.services(), m_window.linkChoice(), request, *m_status, *m_progress);
+    guardedClick(m_window.services(), [&] {
+        FirmwareUpdateRequest request;
+        request.FirmFilePath = m_state.FirmFilePath;
+        request.ISP_ERROR = m_ISP_ERROR->isChecked();
+        updateFirmware(m_window.services(), m_window.linkChoice(), request, *m_status, *m_progress);
+    });
 }
 
 void FirmwarePage::Command4_Click() {
-    CompareFiles(m_window.services());
+    guardedClick(m_window.services(), [&] { CompareFiles(m_window.services()); });
 }
 
 } // namespace ordalia::app

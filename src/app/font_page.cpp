@@ -2,6 +2,7 @@
 
 #include "app/code_page_page.h"
 #include "app/compound_page.h"
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "codepages/code_page_table.h"
 
@@ -30,10 +31,12 @@ void FontPage::resetCodePageTableError() {
 }
 
 void FontPage::SSTab3_Click() {
-    const CodePageTabLoad load =
-        ordalia::SSTab3_Click(m_window.services(), m_SSTab3->currentIndex());
-    if (load.outcome == Outcome::Done)
-        m_codePagePage->showLoadedSlots(load.slots);
+    guardedClick(m_window.services(), [&] {
+        const CodePageTabLoad load =
+            ordalia::SSTab3_Click(m_window.services(), m_SSTab3->currentIndex());
+        if (load.outcome == Outcome::Done)
+            m_codePagePage->showLoadedSlots(load.slots);
+    });
 }
 
 } // namespace ordalia::app

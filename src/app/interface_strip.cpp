@@ -25,20 +25,28 @@ InterfaceStrip::InterfaceStrip(QWidget* parent)
     m_PortSelect_Serial->setChecked(true);
 
     // Both lists take typed text too; their first texts give way to the
-    // entry selected at start.
+    // entry selected at start. Typed text never becomes an entry: SPort's
+    // index is the port number, so an added tenth entry would send the job
+    // to COM 9. Text that is no entry selects no port; Sbaud's text is
+    // passed to the port as typed.
     m_SPort = new QComboBox(this);
     m_SPort->setObjectName(QStringLiteral("SPort"));
     m_SPort->setEditable(true);
+    m_SPort->setInsertPolicy(QComboBox::NoInsert);
     m_SPort->setEditText(QStringLiteral("Combo1"));
     m_SPort->setMinimumContentsLength(6);
+    m_SPort->setAccessibleName(QStringLiteral("Interface Setting : serial port"));
     m_Sbaud = new QComboBox(this);
     m_Sbaud->setObjectName(QStringLiteral("Sbaud"));
     m_Sbaud->setEditable(true);
+    m_Sbaud->setInsertPolicy(QComboBox::NoInsert);
     m_Sbaud->setEditText(QStringLiteral("Combo2"));
+    m_Sbaud->setAccessibleName(QStringLiteral("Interface Setting : serial settings"));
     m_Sbaud->setMinimumContentsLength(12);
     m_LPTPort = new QComboBox(this);
     m_LPTPort->setObjectName(QStringLiteral("LPTPort"));
     m_LPTPort->addItems({QStringLiteral("LPT1"), QStringLiteral("LPT2")});
+    m_LPTPort->setAccessibleName(QStringLiteral("Interface Setting : parallel port"));
     m_LPTPort->hide();
     m_PortDevice = makeLabel("PortDevice", QString(), this);
     m_PortDevice->setEnabled(false);

@@ -1,5 +1,6 @@
 #include "app/logo_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "logos/logo_download.h"
 
@@ -44,6 +45,7 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
     m_ListView1 = new QTreeWidget(this);
     m_ListView1->setObjectName(QStringLiteral("ListView1"));
     m_ListView1->setRootIsDecorated(false);
+    m_ListView1->setAccessibleName(QStringLiteral("Logo Files"));
     m_ListView1->setUniformRowHeights(true);
     QStringList headers;
     for (const LogoListColumn& column : kLogoListColumns)
@@ -93,6 +95,7 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
     m_LogoProgressBar1->setObjectName(QStringLiteral("LogoProgressBar1"));
     m_LogoProgressBar1->setRange(0, 100);
     m_LogoProgressBar1->hide();
+    m_LogoProgressBar1->setAccessibleName(QStringLiteral("Download  Logo  to  Printer"));
     m_progress = std::make_unique<QtProgressBar>(m_LogoProgressBar1);
     f12->addWidget(Download_Logo);
     f12->addWidget(m_LogoProgressBar1);
@@ -105,6 +108,7 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
     m_logo_select->setObjectName(QStringLiteral("logo_select"));
     m_logo_text = new QLineEdit(Frame13);
     m_logo_text->setObjectName(QStringLiteral("logo_text"));
+    m_logo_text->setAccessibleName(m_logo_select->text());
     auto* Print_Logo = makeButton("Print_Logo", QStringLiteral("Print"), Frame13);
     f13->addWidget(m_logo_all, 0, 0);
     f13->addWidget(m_logo_select, 1, 0);
@@ -158,27 +162,36 @@ void LogoPage::resetPreview() {
 }
 
 void LogoPage::LoadLogoList() {
-    m_library = LogoLibrary{};
-    ordalia::LoadLogoList(m_window.services(), m_library);
-    showLibrary();
-    resetPreview();
+    guardedClick(m_window.services(), [&] {
+        m_library = LogoLibrary{};
+        ordalia::LoadLogoList(m_window.services(), m_library);
+        showLibrary();
+        resetPreview();
+    });
 }
 
 void LogoPage::Logo_Add_Click() {
-    if (ordalia::Logo_Add_Click(m_window.services(), m_library, *m_buffers) == Outcome::Done)
-        showLibrary();
+    guardedClick(m_window.services(), [&] {
+        if (ordalia::Logo_Add_Click(m_window.services(), m_library, *m_buffers) == Outcome::Done)
+            showLibrary();
+    });
 }
 
 void LogoPage::Logo_Clear_Click() {
-    if (ordalia::Logo_Clear_Click(m_window.services(), m_library) == Outcome::Done) {
-        showLibrary();
-        resetPreview();
-    }
+    guardedClick(m_window.services(), [&] {
+        if (ordalia::Logo_Clear_Click(m_window.services(), m_library) == Outcome::Done) {
+            showLibrary();
+            resetPreview();
+        }
+    });
 }
 
 void LogoPage::ListView1_ItemClick(QTreeWidgetItem* item) {
-    if (!item)
-        return;
+    if (item)
+        guardedClick(m_window.services(), [&] { showPreview(item); });
+}
+
+void LogoPage::showPreview(QTreeWidgetItem* item) {
     const LogoPreview preview =
         ordalia::ListView1_ItemClick(m_window.services(), toStdString(item->text(0)));
     if (preview.outcome == Outcome::Nothing)
@@ -207,13 +220,17 @@ void LogoPage::ListView1_ItemClick(QTreeWidgetItem* item) {
 }
 
 void LogoPage::Download_Logo_Click() {
-    ordalia::Download_Logo_Click(m_window.services(), m_window.linkChoice(), *m_buffers,
-                                 m_library.LogoCount, *m_progress);
+    guardedClick(m_window.services(), [&] {
+        ordalia::Download_Logo_Click(m_window.services(), m_window.linkChoice(), *m_buffers,
+                                     m_library.LogoCount, *m_progress);
+    });
 }
 
 void LogoPage::Print_Logo_Click() {
-    ordalia::Print_Logo_Click(m_window.services(), m_window.linkChoice(), m_library.LogoCount,
-                              m_logo_all->isChecked(), toStdString(m_logo_text->text()));
+    guardedClick(m_window.services(), [&] {
+        ordalia::Print_Logo_Click(m_window.services(), m_window.linkChoice(), m_library.LogoCount,
+                                  m_logo_all->isChecked(), toStdString(m_logo_text->text()));
+    });
 }
 
 } // namespace ordalia::app

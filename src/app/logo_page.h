@@ -38,6 +38,7 @@ public:
 
 private:
     void showLibrary();
+    void showPreview(QTreeWidgetItem* item);
     void resetPreview();
 
     MainWindow& m_window;

@@ -6,8 +6,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ordalia"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ordalia"));
+    ordalia::app::nameApplication();
     ordalia::app::MainWindow window;
     window.show();
     return app.exec();

@@ -2,6 +2,7 @@
 
 #include "app/firmware_page.h"
 #include "app/font_page.h"
+#include "app/guard.h"
 #include "app/interface_strip.h"
 #include "app/logo_page.h"
 #include "app/settings_page.h"
@@ -11,6 +12,8 @@
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -20,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ordalia::app {
@@ -46,7 +50,26 @@ QProgressBar* makeProgressBar(const char* objectName, QWidget* parent) {
     return bar;
 }
 
+namespace {
+
+// Form1 is announced as a frame, the kind of window it is, rather than as a
+// plain client area. Qt's role for it is Window, which the desktop's
+// accessibility bridges present as a frame.
+QAccessibleInterface* accessibleForm1(const QString& className, QObject* object) {
+    if (className == QLatin1String(MainWindow::staticMetaObject.className()) && object &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
 MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
+    static const bool accessibleFactoryInstalled = [] {
+        QAccessible::installFactory(accessibleForm1);
+        return true;
+    }();
+    (void)accessibleFactoryInstalled;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kWindowCaption));
 
@@ -116,6 +139,15 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
             &MainWindow::PortSelect_Parallel_Click);
     connect(m_Frame1->SPort(), &QComboBox::currentTextChanged, this, &MainWindow::showPortDevice);
 
+    m_closeWhenIdle = new QTimer(this);
+    m_closeWhenIdle->setInterval(100);
+    connect(m_closeWhenIdle, &QTimer::timeout, this, [this] {
+        if (m_gate.busy())
+            return;
+        m_closeWhenIdle->stop();
+        close();
+    });
+
     Form_Load();
 }
 
@@ -139,10 +171,22 @@ void MainWindow::Form_Load() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Form_Unload: every operation has closed its port, and nothing is saved
     // on the way out.
-    event->accept();
+    if (!m_gate.busy()) {
+        event->accept();
+        return;
+    }
+    // The close came from a transfer's event pump. Closing now would end the
+    // transfer halfway, with the port open and the printer or a file half
+    // written; the window waits and closes when the transfer has finished.
+    event->ignore();
+    if (m_closeWhenIdle->isActive())
+        return;
+    m_dialogs->notice(kCloseAfterTransferMessage);
+    m_closeWhenIdle->start();
 }
 
 void MainWindow::SSTab1_Click(int) {
+    // Both loads run their own guarded steps.
     const int shown = m_SSTab1->currentIndex();
     if (shown == 0)
         m_settingsPage->load();
@@ -151,13 +195,17 @@ void MainWindow::SSTab1_Click(int) {
 }
 
 void MainWindow::PortSelect_Serial_Click() {
-    m_Frame1->showSerial(true);
-    m_settingsPage->setSerialOnlyVisible(true);
+    guardedClick(*m_services, [&] {
+        m_Frame1->showSerial(true);
+        m_settingsPage->setSerialOnlyVisible(true);
+    });
 }
 
 void MainWindow::PortSelect_Parallel_Click() {
-    m_Frame1->showSerial(false);
-    m_settingsPage->setSerialOnlyVisible(false);
+    guardedClick(*m_services, [&] {
+        m_Frame1->showSerial(false);
+        m_settingsPage->setSerialOnlyVisible(false);
+    });
 }
 
 QComboBox* MainWindow::SPort() const {

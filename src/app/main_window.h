@@ -15,6 +15,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace ordalia {
 class Clock;
@@ -42,6 +43,9 @@ struct WindowParts {
 };
 
 inline constexpr const char* kWindowCaption = "Ordalia v13";
+// Shown when the window is closed while a transfer runs.
+inline constexpr const char* kCloseAfterTransferMessage =
+    "A transfer to the printer is still running. The window closes as soon as it has finished.";
 // 10050 x 8145 twips at 15 twips a pixel.
 inline constexpr int kClientWidth = 670;
 inline constexpr int kClientHeight = 543;
@@ -95,6 +99,8 @@ private:
     TransferGate m_gate;
     std::unique_ptr<Services> m_services;
 
+    // Runs while a close waits for the transfer to finish.
+    QTimer* m_closeWhenIdle = nullptr;
     InterfaceStrip* m_Frame1 = nullptr;
     QTabWidget* m_SSTab1 = nullptr;
 

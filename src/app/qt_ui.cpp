@@ -13,6 +13,10 @@
 
 namespace ordalia::app {
 
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Ordalia"));
+}
+
 QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -63,6 +67,19 @@ void QtDialogs::message(std::string_view text, std::string_view title) {
     QMessageBox box(QMessageBox::NoIcon, titleOr(title), toQString(text), QMessageBox::Ok,
                     m_parent);
     box.exec();
+}
+
+void QtDialogs::notice(std::string_view text) {
+    if (!m_notice) {
+        m_notice =
+            new QMessageBox(QMessageBox::NoIcon, titleOr({}), QString(), QMessageBox::Ok, m_parent);
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        // A message box is modal unless told otherwise.
+        m_notice->setModal(false);
+    }
+    m_notice->setText(toQString(text));
+    m_notice->show();
+    m_notice->raise();
 }
 
 bool QtDialogs::confirm(std::string_view text, std::string_view title) {

@@ -2,6 +2,7 @@
 
 #include "common/ui.h"
 
+#include <QPointer>
 #include <QString>
 #include <map>
 #include <optional>
@@ -9,10 +10,16 @@
 #include <string_view>
 
 class QLabel;
+class QMessageBox;
 class QProgressBar;
 class QWidget;
 
 namespace ordalia::app {
+
+// Names the application: message boxes take its name as their title. No
+// display name is set, since the desktop would append it to every window title
+// (" — Ordalia") and the window's caption is "Ordalia v13" exactly.
+void nameApplication();
 
 // Texts cross between the core (UTF-8 std::string) and Qt here only.
 QString toQString(std::string_view text);
@@ -29,6 +36,9 @@ public:
     explicit QtDialogs(QWidget* parent) : m_parent(parent) {}
 
     void message(std::string_view text, std::string_view title) override;
+    // A message box that is shown and returns at once; a newer notice
+    // replaces the text of one still open.
+    void notice(std::string_view text) override;
     bool confirm(std::string_view text, std::string_view title) override;
     std::optional<FileChoice> openFile(const FileDialogRequest& request) override;
 
@@ -36,6 +46,7 @@ private:
     QString titleOr(std::string_view title) const;
 
     QWidget* m_parent = nullptr;
+    QPointer<QMessageBox> m_notice;
     // Each dialog opens where it was last left, as the two dialogs of the
     // window are separate controls.
     std::map<FileDialogId, QString> m_lastFolder;
@@ -51,6 +62,7 @@ public:
     void message(std::string_view text, std::string_view title) override {
         m_inner.message(text, title);
     }
+    void notice(std::string_view text) override { m_inner.notice(text); }
     bool confirm(std::string_view text, std::string_view title) override {
         return m_inner.confirm(text, title);
     }

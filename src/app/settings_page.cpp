@@ -1,5 +1,6 @@
 #include "app/settings_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 
 #include <QButtonGroup>
@@ -29,6 +30,14 @@ QGroupBox* makeFrame(const char* name, const QString& caption, QWidget* parent) 
     return frame;
 }
 
+// The label that captions `control`, tied to it so that a screen reader
+// announces the caption with the control's value.
+QLabel* captionOf(QWidget* control, const char* labelName, const QString& caption) {
+    QLabel* label = makeLabel(labelName, caption, control->parentWidget());
+    label->setBuddy(control);
+    return label;
+}
+
 template <std::size_t N>
 void fill(QComboBox* list, const std::array<std::string_view, N>& items) {
     for (const auto item : items)
@@ -43,10 +52,12 @@ SettingsPage::SettingsPage(MainWindow& window, QWidget* parent)
 
     auto* Frame2 = makeFrame("Frame2", QStringLiteral("Printer Mode"), this);
     m_EEPROM_Mode = makeList("EEPROM_Mode", Frame2);
+    m_EEPROM_Mode->setAccessibleName(Frame2->title());
     (new QVBoxLayout(Frame2))->addWidget(m_EEPROM_Mode);
 
     auto* Frame9 = makeFrame("Frame9", QStringLiteral("Compound Word"), this);
     m_EPPROM_Compound = makeList("EPPROM_Compound", Frame9);
+    m_EPPROM_Compound->setAccessibleName(Frame9->title());
     (new QVBoxLayout(Frame9))->addWidget(m_EPPROM_Compound);
 
     m_Frame14 = makeFrame("Frame14", QStringLiteral("Serial Port Function"), this);
@@ -54,9 +65,9 @@ SettingsPage::SettingsPage(MainWindow& window, QWidget* parent)
     m_NewBaud = makeList("NewBaud", m_Frame14);
     m_EEPROM_RSBuf = makeList("EEPROM_RSBuf", m_Frame14);
     m_NewBaud->setMinimumContentsLength(11);
-    f14->addWidget(makeLabel("Label9", QStringLiteral("New Baud Rate :"), m_Frame14), 0, 0);
+    f14->addWidget(captionOf(m_NewBaud, "Label9", QStringLiteral("New Baud Rate :")), 0, 0);
     f14->addWidget(m_NewBaud, 0, 1);
-    f14->addWidget(makeLabel("Label10", QStringLiteral("Graphic Buffer :"), m_Frame14), 1, 0);
+    f14->addWidget(captionOf(m_EEPROM_RSBuf, "Label10", QStringLiteral("Graphic Buffer :")), 1, 0);
     f14->addWidget(m_EEPROM_RSBuf, 1, 1);
 
     auto* Frame3 = makeFrame("Frame3", QStringLiteral("Hardware Setting"), this);
@@ -64,12 +75,12 @@ SettingsPage::SettingsPage(MainWindow& window, QWidget* parent)
     auto* Frame21 = makeFrame("Frame21", QString(), Frame3);
     m_EEPROM_CD = makeList("EEPROM_CD", Frame21);
     auto* f21 = new QHBoxLayout(Frame21);
-    f21->addWidget(makeLabel("Label29", QStringLiteral("Cut Distance : "), Frame21));
+    f21->addWidget(captionOf(m_EEPROM_CD, "Label29", QStringLiteral("Cut Distance : ")));
     f21->addWidget(m_EEPROM_CD, 1);
     auto* Frame19 = makeFrame("Frame19", QString(), Frame3);
     m_EEPROM_Density = makeList("EEPROM_Density", Frame19);
     auto* f19 = new QHBoxLayout(Frame19);
-    f19->addWidget(makeLabel("Label27", QStringLiteral("Printer Density :"), Frame19));
+    f19->addWidget(captionOf(m_EEPROM_Density, "Label27", QStringLiteral("Printer Density :")));
     f19->addWidget(m_EEPROM_Density, 1);
     auto* Frame16 = makeFrame("Frame16", QString(), Frame3);
     m_EEPROM_Cutter_ON =
@@ -126,6 +137,9 @@ QRadioButton* SettingsPage::addOnOff(QGroupBox* frame, const char*, const char* 
     group->addButton(on);
     group->addButton(*off);
     (*off)->setChecked(true);
+    // Eight buttons read "ON" or "OFF"; each is announced with its caption.
+    on->setAccessibleName(caption.trimmed() + QStringLiteral(" ON"));
+    (*off)->setAccessibleName(caption.trimmed() + QStringLiteral(" OFF"));
     row->addWidget(makeLabel(labelName, caption, frame), 1);
     row->addWidget(on);
     row->addWidget(*off);
@@ -178,34 +192,40 @@ void SettingsPage::showPageValues(const ordalia::SettingsPage& page) {
 }
 
 void SettingsPage::load() {
-    const SettingsLoad loaded =
-        loadSettingsPage(m_window.services(), m_SettingsRecord, pageValues());
-    if (!loaded.loaded)
-        return;
-    m_SettingsRecord = loaded.record;
-    if (loaded.selectParallel) {
-        m_window.selectParallel();
-    } else if (loaded.Sbaud) {
-        m_window.selectSerial();
-        m_window.selectSbaud(*loaded.Sbaud);
-    }
-    showPageValues(loaded.page);
+    guardedClick(m_window.services(), [&] {
+        const SettingsLoad loaded =
+            loadSettingsPage(m_window.services(), m_SettingsRecord, pageValues());
+        if (!loaded.loaded)
+            return;
+        m_SettingsRecord = loaded.record;
+        if (loaded.selectParallel) {
+            m_window.selectParallel();
+        } else if (loaded.Sbaud) {
+            m_window.selectSerial();
+            m_window.selectSbaud(*loaded.Sbaud);
+        }
+        showPageValues(loaded.page);
+    });
 }
 
 void SettingsPage::EEPROM_Mode_Click() {
-    const bool on = ordalia::EEPROM_Mode_Click(m_EEPROM_Mode->currentIndex());
-    (on ? m_EEPROM_NearEnd_ON : m_EEPROM_NearEnd_OFF)->setChecked(true);
+    guardedClick(m_window.services(), [&] {
+        const bool on = ordalia::EEPROM_Mode_Click(m_EEPROM_Mode->currentIndex());
+        (on ? m_EEPROM_NearEnd_ON : m_EEPROM_NearEnd_OFF)->setChecked(true);
+    });
 }
 
 void SettingsPage::Command1_Click() {
-    const SettingsDownload result = downloadSettings(m_window.services(), m_window.linkChoice(),
-                                                     m_SettingsRecord, pageValues());
-    if (result.outcome == Outcome::Refused || result.outcome == Outcome::Nothing)
-        return;
-    // Saved (and perhaps sent): the record is what the file now holds.
-    m_SettingsRecord = result.record;
-    if (result.Sbaud)
-        m_window.selectSbaud(*result.Sbaud);
+    guardedClick(m_window.services(), [&] {
+        const SettingsDownload result = downloadSettings(m_window.services(), m_window.linkChoice(),
+                                                         m_SettingsRecord, pageValues());
+        if (result.outcome == Outcome::Refused || result.outcome == Outcome::Nothing)
+            return;
+        // Saved (and perhaps sent): the record is what the file now holds.
+        m_SettingsRecord = result.record;
+        if (result.Sbaud)
+            m_window.selectSbaud(*result.Sbaud);
+    });
 }
 
 } // namespace ordalia::app

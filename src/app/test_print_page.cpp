@@ -1,5 +1,6 @@
 #include "app/test_print_page.h"
 
+#include "app/guard.h"
 #include "app/main_window.h"
 #include "testprint/test_pages.h"
 
@@ -32,11 +33,13 @@ TestPrintPage::TestPrintPage(MainWindow& window, QWidget* parent)
 }
 
 void TestPrintPage::sendTestFile(std::string_view relativeFile) {
-    SendTestPage(m_window.services(), m_window.linkChoice(), relativeFile);
+    guardedClick(m_window.services(),
+                 [&] { SendTestPage(m_window.services(), m_window.linkChoice(), relativeFile); });
 }
 
 void TestPrintPage::Command5_Click() {
-    SendSelfTestRequest(m_window.services(), m_window.linkChoice());
+    guardedClick(m_window.services(),
+                 [&] { SendSelfTestRequest(m_window.services(), m_window.linkChoice()); });
 }
 
 } // namespace ordalia::app
