@@ -42,13 +42,5 @@ TEST(CliOptions, ComPortNumbers) {
         EXPECT_EQ(comPortNumber(text).value_or(0), number) << text;
 }
 
-// The field texts in the help are the page's lists, without their blanks.
-TEST(CliOptions, HelpNamesTheListTexts) {
-    for (const char* text :
-         {"--density Low | Normal | Dark | Darkest", "--buffer 128kB | 2kB | 6kB | 20kB",
-          "--cut-distance \"Save Paper\" | Normal", "--mode \"2 inch\" | "})
-        EXPECT_THAT(usageText(), HasSubstr(text));
-}
-
 } // namespace
 } // namespace ordalia::cli

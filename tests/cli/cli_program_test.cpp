@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace ordalia {
 namespace {
@@ -15,25 +16,29 @@ using namespace ordalia::testing;
 
 TEST(CliProgram, StatusAndOutputOfTheProgram) {
     TempFolder scratch;
-    const std::string folder = scratch.path().string();
     struct Case {
-        std::vector<std::string> arguments;
+        const char* line;
         int status;
         const char *out, *err;
     } const kCases[] = {
-        {{"--help"}, 0, "Usage: ordalia-cli", ""},
-        {{"--folder", folder, "frobnicate"}, 1, "", "unknown command \"frobnicate\""},
-        {{"--folder", folder, "--port", "/dev/ordalia-no-such-port", "test-page", "--self-test"},
-         2,
-         "",
+        // The help names the settings fields' texts as the page's lists hold them, trimmed.
+        {"--help", 0,
+         "--buffer 128kB | 2kB | 6kB | 20kB\n  --density Low | Normal | Dark | Darkest\n  "
+         "--cut-distance \"Save Paper\" | Normal",
+         ""},
+        {"frobnicate", 1, "", "unknown command \"frobnicate\""},
+        {"--port /dev/ordalia-no-such-port test-page --self-test", 2, "",
          "/dev/ordalia-no-such-port"},
     };
     for (const Case& c : kCases) {
-        std::vector<std::string> arguments = c.arguments;
-        arguments.insert(arguments.begin(), ORDALIA_CLI_COMMAND);
-        const pid_t pid = spawnCommand(arguments, scratch.path() / "out", scratch.path() / "err");
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> words{ORDALIA_CLI_COMMAND, "--folder", scratch.path().string()};
+        std::istringstream in(c.line);
+        for (std::string word; in >> word;)
+            words.push_back(word);
+        const pid_t pid = spawnCommand(words, scratch.path() / "out", scratch.path() / "err");
         ASSERT_GT(pid, 0);
-        EXPECT_EQ(waitForExit(pid, 60s), c.status) << c.arguments.back();
+        EXPECT_EQ(waitForExit(pid, 60s), c.status);
         EXPECT_THAT(readText(scratch.path() / "out"), ::testing::HasSubstr(c.out));
         EXPECT_THAT(readText(scratch.path() / "err"), ::testing::HasSubstr(c.err));
     }
