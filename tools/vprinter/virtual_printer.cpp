@@ -235,6 +235,15 @@ void VirtualPrinter::run() {
 }
 
 void VirtualPrinter::readLine(std::size_t allowance, SteadyClock::time_point now) {
+    {
+        // A limit set while the line was being watched holds for these bytes too.
+        std::lock_guard lock(m_mutex);
+        for (const auto& limit : {m_options.dieAfterBytes, m_options.disconnectAfterBytes})
+            if (limit)
+                allowance = std::min(allowance, *limit - std::min(*limit, m_received.size()));
+    }
+    if (allowance == 0)
+        return;
     std::uint8_t buffer[kReadChunk];
     const ssize_t n = ::read(m_master, buffer, std::min(allowance, sizeof buffer));
     if (n <= 0)
