@@ -157,21 +157,4 @@ std::optional<CodePageImage> checkAndBuildCodePageImage(const Services& services
     return build.image;
 }
 
-CodePageBuild buildCodePageImageFromFiles(const Services& services) {
-    const CodePageTabLoad load = loadCodePageTab(services.programFolder);
-    if (load.outcome != Outcome::Done) {
-        CodePageBuild build;
-        build.outcome = Outcome::Refused;
-        build.message = load.message;
-        services.dialogs.message(build.message);
-        return build;
-    }
-    if (CP_Check(services.dialogs, load.slots) != 0) {
-        CodePageBuild build;
-        build.outcome = Outcome::Refused;
-        return build;
-    }
-    return BuildCodePageImage(services, load.slots);
-}
-
 } // namespace ordalia

@@ -78,8 +78,4 @@ CodePageBuild BuildCodePageImage(const Services& services, const CodePageSlots& 
 std::optional<CodePageImage> checkAndBuildCodePageImage(const Services& services,
                                                         const CodePageSlots& slots);
 
-// The build from the files alone, as the page would load them: the six slots
-// from "Codepage" and the model name from "model_name". Shows its message.
-CodePageBuild buildCodePageImageFromFiles(const Services& services);
-
 } // namespace ordalia

@@ -124,9 +124,8 @@ Outcome downloadFonts(const Services& services, const LinkChoice& choice,
             return Outcome::Failed;
         }
     } catch (const LinkError& error) {
-        const Outcome outcome = reportLinkError(link, error);
         hide(Font_Label, Font_ProgressBar);
-        return outcome;
+        return reportLinkError(link, error);
     }
 
     services.dialogs.message(kFontDownloadDone);

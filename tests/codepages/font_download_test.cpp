@@ -1,297 +1,162 @@
 #include "codepages/font_download.h"
-#include "codepages_fixture.h"
 #include "link/transfer_gate.h"
+#include "support/code_page_fonts.h"
 
-#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace ordalia {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
 using namespace ordalia::testing;
+using Bytes = std::vector<std::uint8_t>;
 
-const std::vector<std::uint8_t> kFontRequest = {0x1C /*FS*/, 0xC7 /*font*/, 'K', 'O', 'V', 'I',
-                                                'R',         'K',           'O', 'V', 'I', 'R'};
-const std::vector<std::uint8_t> kIdQuery = {0x1D /*GS*/, 0x49 /*I*/, 0x01 /*n*/};
-const std::vector<std::uint8_t> kSelfTest = {0x1B /*ESC*/, 0x88 /*self-test*/};
+const std::string kOldList = "\"0\",\"PC437\"\r\n\"1\",\"katakana\"\r\n\"2\",\"PC850\"\r\n"
+                             "\"3\",\"PC860\"\r\n\"4\",\"PC863\"\r\n\"5\",\"PC865\"\r\n";
+const Bytes kRequest = {0x1C /*FS*/, 0xC7 /*font*/, 'K', 'O', 'V', 'I',
+                        'R',         'K',           'O', 'V', 'I', 'R'};
 
-// A label that notes when each caption was set on the virtual clock.
-class TimedLabel final : public StatusLabel {
-public:
-    explicit TimedLabel(FakeClock& clock) : m_clock(clock) {}
-    void setCaption(std::string_view text) override {
-        captions.emplace_back(text);
-        timesMs.push_back(m_clock.nowMs());
-    }
-    void setVisible(bool visible) override {
-        this->visible = visible;
-        visibility.push_back(visible);
-    }
-    std::vector<std::string> captions;
-    std::vector<std::uint64_t> timesMs;
-    std::vector<bool> visibility;
-    bool visible = false;
-
-private:
-    FakeClock& m_clock;
-};
-
-bool endsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& tail) {
-    return bytes.size() >= tail.size() &&
-           std::equal(tail.begin(), tail.end(), bytes.end() - static_cast<long>(tail.size()));
-}
-
-class FontDownloadTest : public CodePagesFixture {
-protected:
-    FontDownloadTest() {
+// "Download to Printer" with the six default fonts and the 2nd table number
+// changed to 9, to a printer that accepts and answers; all in order but `way`.
+struct DownloadRun {
+    // `pc850`: what the file PC850.CP holds instead of its font; none: no file.
+    Outcome download(std::string_view way, std::optional<std::optional<std::string>> pc850 = {}) {
+        CodePageSlots slots = defaultCodePageSlots();
+        writePatternFonts(h.folder, slots);
+        if (pc850 && *pc850)
+            h.folder.write("Codepage Table/PC850.CP", **pc850);
+        else if (pc850)
+            std::filesystem::remove(h.folder.path() / "Codepage Table/PC850.CP");
         h.folder.write("Codepage Table/Codepage", kOldList);
-        slots.Pos_CP = {"0", "9", "2", "3", "4", "5"}; // differs from the saved list
-    }
-
-    // A printer that accepts the request and, when `answersId`, answers the
-    // printer-ID query.
-    void printer(bool answersId, std::vector<std::uint8_t> ack = {0xAA}) {
-        h.serial.onWrite = [this, answersId, ack](const std::vector<std::uint8_t>&) {
-            if (h.serial.written.size() == kFontRequest.size() && !ack.empty())
-                h.serial.reply(ack, 20);
-            if (answersId && endsWith(h.serial.written, kIdQuery))
+        h.folder.write("Codepage Table/test", std::string("old"));
+        slots.Pos_CP[1] = way == "quote" ? "9\"" : way == "repeat" ? "2" : "9";
+        h.choice.portIndex = way == "no port" || way == "parallel, no port" ? 0 : 1;
+        h.choice.serialSelected = way.substr(0, 8) != "parallel";
+        TransferGate other;
+        TransferLock running(way == "busy" ? h.gate : other);
+        if (way == "port fails")
+            h.serial.writeError = PortError{PortErrorKind::Disconnected, "it went away"};
+        h.serial.failAfterBytes = 12 + 3 * 655;
+        h.serial.onWrite = [this, way](const Bytes& bytes) {
+            if (h.serial.written == kRequest)
+                h.serial.reply({way == "refused" ? std::uint8_t{0x00} : std::uint8_t{0xAA}}, 20);
+            if (bytes == Bytes{0x01} && way != "no answer") // the ID query's last byte
                 h.serial.reply({0x2A}, 30);
+            if (h.serial.written.size() == 12 + 65536 && way == "no reopen") // USB gone
+                h.serial.openError = PortError{PortErrorKind::NoSuchPort, "no /dev/ttyUSB0."};
         };
+        h.dialogs.onMessage = [this](const Shown& m) {
+            shown += m.text + (h.serial.isOpen() ? " (port open)" : "") +
+                     (label.visible ? " - " + label.caption() : "") + "\n";
+        };
+        return downloadFonts(h.services(), h.choice, slots, label, bar);
     }
-
-    Outcome download() { return downloadFonts(h.services(), h.choice, slots, label, bar); }
-
-    std::vector<std::uint8_t> image() const { return h.folder.read("Codepage Table/test"); }
-    std::string savedList() const {
-        const auto bytes = h.folder.read("Codepage Table/Codepage");
+    std::string file(const std::string& name) const {
+        const auto bytes = h.folder.read("Codepage Table/" + name);
         return std::string(bytes.begin(), bytes.end());
     }
-
-    const std::string kOldList = "\"0\",\"PC437\"\r\n\"1\",\"katakana\"\r\n\"2\",\"PC850\"\r\n"
-                                 "\"3\",\"PC860\"\r\n\"4\",\"PC863\"\r\n\"5\",\"PC865\"\r\n";
-    TimedLabel label{h.clock};
+    Harness h;
+    RecordingLabel label;
     RecordingProgressBar bar;
+    std::string shown; // the messages, each with the caption when the label stood
 };
 
-TEST_F(FontDownloadTest, SerialWireIsRequestImageThenRestartCheck) {
-    printer(true);
-    std::vector<std::size_t> writtenAtPump;
-    h.events.onPump = [&] { writtenAtPump.push_back(h.serial.written.size()); };
+TEST(FontDownload, RequestImageInBlocksRestartCheckCaptionsAndTheSavedList) {
+    DownloadRun r;
+    ASSERT_EQ(r.download(""), Outcome::Done);
+    const std::string image = r.file("test");
+    Bytes wire(image.begin(), image.end()); // byte 0 first
+    wire.insert(wire.begin(), kRequest.begin(), kRequest.end());
+    wire.insert(wire.end(), {0x1D /*GS*/, 0x49 /*I*/, 0x01, 0x1B /*ESC*/, 0x88 /*test page*/});
+    EXPECT_EQ(r.h.serial.written, wire);
+    const auto& ev = r.h.serial.events; // open, 12 bytes, 100 blocks, 36 bytes, close; 6 s of
+    ASSERT_EQ(ev.size(), 1u + 12 + 100 + 36 + 1 + 1 + 5 + 1); // captions; open, 5 bytes, close
+    const auto sized = [&](std::size_t from, std::size_t to, std::size_t size) {
+        return std::all_of(&ev[from], &ev[to], [&](auto& e) { return e.bytes.size() == size; });
+    };
+    EXPECT_TRUE(sized(1, 13, 1) && sized(13, 113, 655) && sized(113, 149, 1));
+    EXPECT_GE(ev[150].atUs - ev[149].atUs, 6'000'000u);
 
-    EXPECT_EQ(download(), Outcome::Done);
-
-    const auto img = image();
-    ASSERT_EQ(img.size(), 65536u);
-    std::vector<std::uint8_t> wire = kFontRequest;
-    wire.insert(wire.end(), img.begin(), img.end()); // byte 0 first, 65,535 last
-    wire.insert(wire.end(), kIdQuery.begin(), kIdQuery.end());
-    wire.insert(wire.end(), kSelfTest.begin(), kSelfTest.end());
-    EXPECT_EQ(h.serial.written, wire);
-
-    // Open, 12 request bytes, 100 blocks, 36 single bytes, close; then the
-    // restart check: open, 3 + 2 single bytes, close.
-    const auto& ev = h.serial.events;
-    ASSERT_EQ(ev.size(), 1u + 12 + 100 + 36 + 1 + 1 + 5 + 1);
-    EXPECT_EQ(ev[0].kind, FakeSerialPort::Event::Open);
-    for (std::size_t i = 1; i <= 12; ++i)
-        EXPECT_EQ(ev[i].bytes.size(), 1u);
-    for (std::size_t b = 0; b < 100; ++b) {
-        ASSERT_EQ(ev[13 + b].bytes.size(), 655u);
-        EXPECT_EQ(ev[13 + b].bytes.front(), img[b * 655]);
-    }
-    for (std::size_t i = 0; i < 36; ++i)
-        EXPECT_THAT(ev[113 + i].bytes, ElementsAre(img[65500 + i]));
-    EXPECT_EQ(ev[149].kind, FakeSerialPort::Event::Close);
-    EXPECT_EQ(ev[150].kind, FakeSerialPort::Event::Open);
-    EXPECT_EQ(ev.back().kind, FakeSerialPort::Event::Close);
-    EXPECT_FALSE(h.serial.isOpen());
-
-    // Events are pumped after every block, before the next one goes out.
-    ASSERT_GE(writtenAtPump.size(), 100u);
-    for (std::size_t b = 0; b < 100; ++b)
-        EXPECT_EQ(writtenAtPump[b], 12 + (b + 1) * 655);
-}
-
-TEST_F(FontDownloadTest, CaptionsBarAndProgrammingWait) {
-    printer(true);
-    EXPECT_EQ(download(), Outcome::Done);
-
-    ASSERT_EQ(label.captions.size(), 106u);
+    std::vector<std::string> captions;
     for (int v = 0; v < 100; ++v)
-        EXPECT_EQ(label.captions[static_cast<std::size_t>(v)],
-                  "Status : Transfer Data   " + std::string(" ") + std::to_string(v) + "%");
-    EXPECT_EQ(bar.values.front(), 0);
-    EXPECT_EQ(bar.values.size(), 101u);
-    EXPECT_EQ(bar.values.back(), 100);
-
-    // Three cycles of two captions, one second each, after the transfer.
-    for (std::size_t k = 0; k < 6; ++k)
-        EXPECT_EQ(label.captions[100 + k], k % 2 == 0 ? "Status : Programming Font Data..."
-                                                      : "Status : Programming Font Data......");
-    for (std::size_t k = 101; k < 106; ++k)
-        EXPECT_EQ(label.timesMs[k] - label.timesMs[k - 1], 1000u) << k;
-    // The restart check opens the port after the last caption's second.
-    const auto reopen = h.serial.events[150].atUs / 1000;
-    EXPECT_GE(reopen, label.timesMs[105] + 1000);
-
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Undata Finish !!"));
-    EXPECT_TRUE(h.dialogs.messages[0].title.empty());
-    EXPECT_FALSE(label.visible);
-    EXPECT_FALSE(bar.visible);
-    EXPECT_THAT(label.visibility, ElementsAre(true, false));
+        captions.push_back("Status : Transfer Data    " + std::to_string(v) + "%");
+    for (int cycle = 0; cycle < 3; ++cycle)
+        captions.insert(captions.end(), {"Status : Programming Font Data...",
+                                         "Status : Programming Font Data......"});
+    EXPECT_EQ(r.label.captions, captions);
+    EXPECT_EQ(r.bar.values.size(), 101u); // 0, then a step a block
+    EXPECT_EQ(r.bar.value(), 100);
+    EXPECT_EQ(r.shown, "Undata Finish !! - Status : Programming Font Data......\n"); // then hidden
+    EXPECT_FALSE(r.h.serial.isOpen() || r.label.visible || r.bar.visible);
+    EXPECT_EQ(r.file("Codepage"), "\"0\",\"PC437\"\r\n\"9\",\"katakana\"\r\n\"2\",\"PC850\"\r\n"
+                                  "\"3\",\"PC860\"\r\n\"4\",\"PC863\"\r\n\"5\",\"PC865\"\r\n");
 }
 
-TEST_F(FontDownloadTest, CodepageIsRewrittenOnlyAfterAConfirmedSuccess) {
-    printer(true);
-    EXPECT_EQ(download(), Outcome::Done);
-    EXPECT_EQ(savedList(), "\"0\",\"PC437\"\r\n\"9\",\"katakana\"\r\n\"2\",\"PC850\"\r\n"
-                           "\"3\",\"PC860\"\r\n\"4\",\"PC863\"\r\n\"5\",\"PC865\"\r\n");
+TEST(FontDownload, OverTheParallelLinkTheImageGoesBackwardsInGroupsOfFour) {
+    DownloadRun r;
+    ASSERT_EQ(r.download("parallel"), Outcome::Done);
+    const std::string image = r.file("test");
+    Bytes data(image.rbegin(), image.rend()); // byte 65,535 first, byte 0 last
+    data.insert(data.begin(), kRequest.begin(), kRequest.end());
+    EXPECT_EQ(r.h.parallel.data(0x378), data);
+    ASSERT_EQ(r.label.captions.size(), 106u); // a step each time another 655 bytes are sent
+    for (std::size_t v = 0; v < 100; ++v)
+        EXPECT_EQ(r.label.captions[v], "Status : Programming    " + std::to_string(v) + "%");
+    EXPECT_EQ(r.h.serial.written, (Bytes{0x1D, 0x49, 0x01, 0x1B, 0x88})); // the restart check
+    EXPECT_EQ(r.shown, "Undata Finish !! - Status : Programming Font Data......\n");
 }
 
-TEST_F(FontDownloadTest, NoAnswerAfterProgrammingLeavesTheErrorShowing) {
-    printer(false);
-    EXPECT_EQ(download(), Outcome::Failed);
-    EXPECT_EQ(label.captions.back(), "Status : Updata Font Error!!");
-    EXPECT_TRUE(label.visible);
-    EXPECT_TRUE(bar.visible);
-    EXPECT_EQ(bar.value(), 100);
-    EXPECT_TRUE(h.dialogs.messages.empty());
-    EXPECT_EQ(savedList(), kOldList);
-    EXPECT_TRUE(endsWith(h.serial.written, kIdQuery)); // no self-test request
-    EXPECT_FALSE(h.serial.isOpen());
-    // The ID query was given its 5,000 ms.
-    const auto& ev = h.serial.events;
-    EXPECT_GE(ev.back().atUs - ev[ev.size() - 5].atUs, 5000u * 1000);
-}
-
-TEST_F(FontDownloadTest, RefusedOrUnansweredRequestSendsNoData) {
-    printer(false, {0x00});
-    EXPECT_EQ(download(), Outcome::Failed);
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("IRC_CHECK Error !!"));
-    EXPECT_EQ(h.serial.written, kFontRequest);
-    EXPECT_FALSE(h.serial.isOpen());
-    EXPECT_FALSE(label.visible);
-    EXPECT_FALSE(bar.visible);
-    EXPECT_EQ(savedList(), kOldList);
-
-    h.dialogs.messages.clear();
-    h.serial.written.clear();
-    printer(false, {});
-    EXPECT_EQ(download(), Outcome::Failed);
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Connecting Error !!"));
-    EXPECT_EQ(h.serial.written, kFontRequest);
-    EXPECT_FALSE(label.visible);
-}
-
-TEST_F(FontDownloadTest, BlankPortBuildsTheImageButSendsAndShowsNothing) {
-    h.choice.portIndex = 0;
-    EXPECT_EQ(download(), Outcome::Nothing);
-    EXPECT_EQ(image().size(), 65536u);
-    EXPECT_TRUE(h.dialogs.messages.empty());
-    EXPECT_TRUE(h.serial.openedDevices.empty());
-    EXPECT_TRUE(label.visibility.empty());
-    EXPECT_EQ(savedList(), kOldList);
-}
-
-TEST_F(FontDownloadTest, BadTableOrBuildStopsBeforeThePort) {
-    slots.Pos_CP[5] = "9";
-    EXPECT_EQ(download(), Outcome::Refused);
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Error !! 2nd & 6th Position is repeated !!"));
-    EXPECT_TRUE(image().empty()); // nothing built
-
-    h.dialogs.messages.clear();
-    slots.Pos_CP[5] = "5";
-    std::filesystem::remove(h.folder.path() / "Codepage Table" / "PC860.CP");
-    EXPECT_EQ(download(), Outcome::Refused);
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_THAT(h.dialogs.messages[0].text, HasSubstr("PC860.CP"));
-    EXPECT_TRUE(image().empty());
-    EXPECT_TRUE(h.serial.openedDevices.empty());
-    EXPECT_TRUE(label.visibility.empty());
-}
-
-TEST_F(FontDownloadTest, PortFaultsCloseThePortAndHideTheProgress) {
-    h.serial.openError = PortError{PortErrorKind::NoSuchPort, "there is no device /dev/ttyS0."};
-    EXPECT_EQ(download(), Outcome::Failed);
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_THAT(h.dialogs.messages[0].text, HasSubstr("COM 1"));
-    EXPECT_FALSE(label.visible);
-    EXPECT_FALSE(bar.visible);
-
-    h.dialogs.messages.clear();
-    h.serial.openError.reset();
-    printer(true);
-    h.serial.writeError = PortError{PortErrorKind::Disconnected, "/dev/ttyS0 has gone away."};
-    h.serial.failAfterBytes = 12 + 655 * 3;
-    EXPECT_EQ(download(), Outcome::Failed);
-    EXPECT_EQ(h.serial.written.size(), 12u + 655 * 3);
-    EXPECT_FALSE(h.serial.isOpen());
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre(HasSubstr("gone away")));
-    EXPECT_FALSE(label.visible);
-    EXPECT_FALSE(bar.visible);
-    EXPECT_EQ(savedList(), kOldList);
-}
-
-TEST_F(FontDownloadTest, SecondStartWhileOneRunsIsRefused) {
-    TransferLock running(h.gate);
-    EXPECT_EQ(download(), Outcome::Refused);
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre(kTransferBusyMessage));
-    EXPECT_TRUE(image().empty());
-    EXPECT_TRUE(h.serial.openedDevices.empty());
-}
-
-TEST_F(FontDownloadTest, ParallelLinkSendsTheImageBackwardsInGroupsOfFour) {
-    h.choice.serialSelected = false;
-    printer(true);
-    std::vector<std::size_t> dataAtPump;
-    h.events.onPump = [&] { dataAtPump.push_back(h.parallel.data(0x378).size()); };
-
-    EXPECT_EQ(download(), Outcome::Done);
-
-    const auto img = image();
-    const auto data = h.parallel.data(0x378);
-    ASSERT_EQ(data.size(), 12u + 65536u);
-    EXPECT_THAT(std::vector<std::uint8_t>(data.begin(), data.begin() + 12),
-                ElementsAreArray(kFontRequest));
-    // Groups i + 3, i + 2, i + 1, i from 65,532 down to 0: the whole image
-    // in descending order, byte 65,535 first and byte 0 last.
-    EXPECT_TRUE(std::equal(data.begin() + 12, data.end(), img.rbegin()));
-
-    // 100 progress steps, each after the group that carried the count past
-    // another 655 bytes.
-    ASSERT_GE(label.captions.size(), 100u);
-    for (int v = 0; v < 100; ++v)
-        EXPECT_EQ(label.captions[static_cast<std::size_t>(v)],
-                  "Status : Programming    " + std::to_string(v) + "%");
-    EXPECT_EQ(bar.value(), 100);
-    EXPECT_EQ(bar.values.size(), 101u);
-    ASSERT_GE(dataAtPump.size(), 100u);
-    // Step k comes after the first group whose preceding count exceeds 655 k.
-    for (std::size_t k = 1; k <= 100; ++k) {
-        const std::size_t groups = (655 * k) / 4 + 2; // first count above 655 k, plus itself
-        EXPECT_EQ(dataAtPump[k - 1], 12 + 4 * groups) << k;
+TEST(FontDownload, EveryOtherWayEndsWithTheListAsItWas) {
+    const std::string font = formatCodePageFont(patternFont(2));
+    const std::string fontA = font.substr(0, font.find("[FONT B]"));
+    using PC850 = std::optional<std::optional<std::string>>; // the font's text instead
+    const PC850 noFile = std::optional<std::string>();
+    const struct {
+        std::string_view way;
+        Outcome outcome;
+        const char* shown;        // a pattern for the messages
+        std::size_t written = 0;  // to the serial port
+        bool built = false;       // "test" written
+        const char* caption = ""; // a pattern for the label's when it stays
+        PC850 pc850 = {};
+    } kCases[] = {
+        {"refused", Outcome::Failed, "IRC_CHECK Error !! - \n", 12, true},
+        {"no answer", Outcome::Failed, "", 12 + 65536 + 3, true, "Status : Updata Font Error!!"},
+        {"no reopen", Outcome::Failed, "", 12 + 65536, true,
+         "Status : Updata Font Error!! Cannot open COM 1 .*no /dev/ttyUSB0."},
+        {"quote", Outcome::Refused, "The table number of the 2nd position, 9\", contains a .*\n"},
+        {"repeat", Outcome::Refused, "Error !! 2nd & 3rd Position is repeated !!\n"},
+        {"no font file", Outcome::Refused, ".*PC850.CP does not exist.*\n", 0, 0, "", noFile},
+        {"empty", Outcome::Refused, ".*PC850.CP is empty.*\n", 0, 0, "", ""},
+        {"no [FONT A]", Outcome::Refused, ".*PC850.CP does not start with the line .\\[FONT A\\].*",
+         0, 0, "", "[FONT C]\r\n0000\r\n"},
+        {"ten rows short", Outcome::Refused, ".*PC850.CP ends after 6134 of the 6144 Font A.*", 0,
+         0, "", fontA.substr(0, fontA.size() - 60)},
+        {"[FONT B] late", Outcome::Refused, ".*PC850.CP has .0000. at line 6146 where .*", 0, 0, "",
+         fontA + "0000\r\n[FONT B]\r\n"},
+        {"a row short", Outcome::Refused, ".*PC850.CP ends after 4351 of the 4352 Font B.*", 0, 0,
+         "", font.substr(0, font.size() - 4)},
+        {"no port", Outcome::Nothing, "", 0, true},
+        {"port fails", Outcome::Failed, "Sending to COM 1 .*it went away\n", 12 + 3 * 655, true},
+        {"busy", Outcome::Refused, "Another transfer .*\n"},
+        {"parallel, no port", Outcome::Failed,
+         "The code page image was sent over the parallel port, but no serial port is chosen .*"
+         "The code page list was left as it was.\n",
+         0, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.way);
+        DownloadRun r;
+        EXPECT_EQ(r.download(c.way, c.pc850), c.outcome);
+        EXPECT_THAT(r.shown, ::testing::MatchesRegex(c.shown));
+        EXPECT_EQ(r.h.serial.written.size(), c.written);
+        EXPECT_EQ(r.h.parallel.data(0x378).size(), c.way == "parallel, no port" ? 12 + 65536u : 0u);
+        EXPECT_EQ(r.file("test").size(), c.built ? 65536u : 3u);
+        EXPECT_EQ(r.file("Codepage"), kOldList);
+        EXPECT_FALSE(r.h.serial.isOpen());
+        EXPECT_THAT(r.label.visible ? r.label.caption() : "", ::testing::MatchesRegex(c.caption));
+        EXPECT_EQ(r.bar.visible, r.label.visible);
     }
-
-    // The restart check still goes over the serial port.
-    EXPECT_EQ(h.serial.written, [] {
-        std::vector<std::uint8_t> w = kIdQuery;
-        w.insert(w.end(), kSelfTest.begin(), kSelfTest.end());
-        return w;
-    }());
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Undata Finish !!"));
-}
-
-TEST_F(FontDownloadTest, ParallelLinkWithoutASerialPortHasNothingToConfirmWith) {
-    h.choice.serialSelected = false;
-    h.choice.portIndex = 0;
-    EXPECT_EQ(download(), Outcome::Done);
-    EXPECT_EQ(h.parallel.data(0x378).size(), 12u + 65536u);
-    EXPECT_TRUE(h.serial.openedDevices.empty());
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre("Undata Finish !!"));
 }
 
 } // namespace

@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         numbers[slot] += c;
     }
     (void)ordalia::codePageTableFault(numbers);
+    (void)ordalia::unsavableTableNumber(numbers);
 
     const std::string bytes = ordalia::singleByteText(text);
     for (const char c : bytes)
