@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fill(b.LogoFileBuffer.begin() + static_cast<std::ptrdiff_t>(file.size()),
               b.LogoFileBuffer.end(), 0);
 
+    (void)bmpKind(file);
     if (const auto info = ReadBmpHeader(file))
         convert(*info);
 
