@@ -48,6 +48,12 @@ struct UpdateRun {
 
 TEST(FirmwareUpdate, RequestImageInBlocksAndRestartCheckWithCaptionsBarAndMessage) {
     UpdateRun r;
+    std::vector<std::string> shown; // each caption with the blocks sent when it was pumped
+    r.h.events.onPump = [&] {
+        if (r.label.captions.size() > shown.size())
+            shown.push_back(r.label.caption() + " @" +
+                            std::to_string((r.h.serial.written.size() - 12) / 1024));
+    };
     EXPECT_EQ(r.update(""), Outcome::Done);
     EXPECT_EQ(r.h.dialogs.fileRequests.at(0).filter, "Firmware Files(*.firm) | *.firm");
     EXPECT_EQ(r.h.dialogs.fileRequests.at(0).initialFolder, r.h.folder.path());
@@ -63,14 +69,16 @@ TEST(FirmwareUpdate, RequestImageInBlocksAndRestartCheckWithCaptionsBarAndMessag
     ASSERT_EQ(ev.size(), 1u + 12 + 192 + 1 + 1 + 5 + 1);
     EXPECT_GE(ev[206].atUs - ev[205].atUs, 9'000'000u);
 
-    std::vector<std::string> captions; // a caption every second block, then three cycles
+    std::vector<std::string> captions; // after blocks 0, 2, ..., 190; then three cycles
     for (int v = 0; v < 96; ++v)
-        captions.push_back("Status : Transfer Data    " + std::to_string(v) + "%");
+        captions.push_back("Status : Transfer Data    " + std::to_string(v) + "% @" +
+                           std::to_string(2 * v + 1));
     for (int cycle = 0; cycle < 3; ++cycle)
-        captions.insert(captions.end(), {"Status : Programming ...", "Status : Programming ......",
-                                         "Status : Programming ........."});
-    captions.push_back("Status : Updata   100%");
-    EXPECT_EQ(r.label.captions, captions);
+        captions.insert(captions.end(),
+                        {"Status : Programming ... @192", "Status : Programming ...... @192",
+                         "Status : Programming ......... @192"});
+    captions.push_back("Status : Updata   100% @192");
+    EXPECT_EQ(shown, captions);
     std::vector<int> values; // 0, 96 transfer steps, 3 programming steps, 100 on success
     for (int v = 0; v <= 100; ++v)
         values.push_back(v);
