@@ -19,19 +19,6 @@ Glyph column(int x) {
     return Glyph{8, 16, std::vector<std::uint32_t>(16, 1u << (7 - x))};
 }
 
-TEST(CodePageFonts, UnifontLinesAreGlyphsOrSkipped) {
-    std::istringstream in("0041:0000000018242442427E424242420000\n# note\n\n0041:00\n"
-                          "zz42:0000000018242442427E424242420000\nno colon\nFF21:" +
-                          std::string(60, '0') + "8001\r\n");
-    const HexFont font = readHexFont(in);
-    EXPECT_EQ(font.skippedLines, 4u);
-    ASSERT_EQ(font.glyphs.size(), 2u);
-    const Glyph& a = font.glyphs.at(U'A');
-    EXPECT_TRUE(a.width == 8 && a.dot(3, 4) && !a.dot(2, 4)); // leftmost dot the highest bit
-    const Glyph& wide = font.glyphs.at(0xFF21);
-    EXPECT_TRUE(wide.width == 16 && wide.dot(0, 15) && wide.dot(15, 15) && !wide.dot(1, 15));
-}
-
 TEST(CodePageFonts, GlyphsAreDrawnIntoBothCells) {
     // Font B dot for dot, the leftmost dot in bit 7; row 16 blank unless the
     // character joins the cell below (box drawing).
