@@ -47,6 +47,7 @@ struct DownloadRun {
         };
         h.dialogs.onMessage = [this](const Shown& m) {
             shown += m.text + (h.serial.isOpen() ? " (port open)" : "") +
+                     (m.title.empty() ? "" : " (titled)") +
                      (label.visible ? " - " + label.caption() : "") + "\n";
         };
         return downloadFonts(h.services(), h.choice, slots, label, bar);
