@@ -17,10 +17,14 @@ using namespace ordalia::testing;
 
 TEST(CliCommands, AnExceptionEndsTheCommandWithTheUnexpectedErrorMessage) {
     Harness h;
+    h.folder.write("flash3", "\x12\x34");
+    h.folder.write("user_setting",
+                   std::string("\x00\x01\x03\x01\x01\x01\0\0\0\0\x01\x01\0\x02", 14));
     const std::runtime_error diskOnFire("disk on fire");
     const std::pair<std::vector<std::string>, std::function<void()>> kCases[] = {
         {{"test-page", h.folder.write("page.p", "text").string()}, [&] { throw diskOnFire; }},
-        {{"--quiet", "test-page", "--self-test"}, [] { throw 42; }},
+        // Quiet: the message alone, not the record that was to be sent.
+        {{"--quiet", "settings", "download", "--density", "Dark"}, [] { throw 42; }},
     };
     for (const auto& [arguments, thrower] : kCases) {
         std::ostringstream out, err;

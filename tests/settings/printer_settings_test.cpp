@@ -105,6 +105,9 @@ TEST(Settings, ShowingThePageAndDownloadingIt) {
         SettingsLoad l = loadSettingsPage(h.services(), {}, {});
         EXPECT_EQ(l.selectParallel ? 255 : l.Sbaud.value_or(-1), c.link);
         c.change(h, l.page);
+        h.dialogs.onMessage = [&](const Shown&) {
+            EXPECT_FALSE(h.serial.isOpen()) << "closed first";
+        };
         const std::uint64_t start = h.clock.nowMs();
         const SettingsDownload d = downloadSettings(h.services(), h.choice, l.record, l.page);
         busy.reset();
