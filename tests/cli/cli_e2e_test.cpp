@@ -9,15 +9,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <sstream>
 
 namespace ordalia::cli {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::Matcher;
-using ::testing::Not;
+using namespace ::testing;
 using namespace std::chrono_literals;
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;

@@ -9,9 +9,7 @@
 namespace ordalia::cli {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Pair;
+using namespace ::testing;
 
 TEST(CliOptions, OptionsStandAnywhereInEitherForm) {
     const auto o = parseCommandLine({"--port", "/dev/ttyUSB0", "settings", "download", "--quiet",

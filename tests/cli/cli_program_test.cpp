@@ -22,10 +22,7 @@ TEST(CliProgram, StatusAndOutputOfTheProgram) {
         const char *out, *err;
     } const kCases[] = {
         // The help names the settings fields' texts as the page's lists hold them, trimmed.
-        {"--help", 0,
-         "--buffer 128kB | 2kB | 6kB | 20kB\n  --density Low | Normal | Dark | Darkest\n  "
-         "--cut-distance \"Save Paper\" | Normal",
-         ""},
+        {"--help", 0, "--buffer 128kB | 2kB | 6kB | 20kB\n", ""},
         {"frobnicate", 1, "", "unknown command \"frobnicate\""},
         {"--port /dev/ordalia-no-such-port test-page --self-test", 2, "",
          "/dev/ordalia-no-such-port"},
