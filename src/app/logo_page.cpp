@@ -2,6 +2,7 @@
 
 #include "app/guard.h"
 #include "app/main_window.h"
+#include "common/path_text.h"
 #include "logos/logo_download.h"
 
 #include <QGridLayout>
@@ -201,7 +202,7 @@ void LogoPage::showPreview(QTreeWidgetItem* item) {
     QPixmap picture;
     if (preview.outcome == Outcome::Done &&
         !picture.load(QString::fromStdU16String(preview.picture.u16string())))
-        m_window.services().dialogs.message("The bitmap " + preview.picture.string() +
+        m_window.services().dialogs.message("The bitmap " + pathForMessage(preview.picture) +
                                             " cannot be shown: it is not a picture this "
                                             "program can read.");
     if (picture.isNull()) {

@@ -6,6 +6,7 @@
 #include "codepages/code_page_table.h"
 #include "codepages/font_download.h"
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/unexpected.h"
 #include "compound/burn_file.h"
@@ -68,7 +69,7 @@ std::filesystem::path fullPath(const std::string& operand) {
 
 FileChoice fileChoice(const std::string& operand) {
     const auto path = fullPath(operand);
-    return {path, path.filename().string()};
+    return {path, pathForMessage(path.filename())};
 }
 
 // --- link ---
@@ -113,8 +114,8 @@ std::filesystem::path testFile(const std::string& operand, const std::filesystem
     for (const TestPageButton& button : kTestPageButtons) {
         const std::filesystem::path file(std::string(button.file));
         if (wanted == lowerAscii(button.caption) ||
-            wanted == lowerAscii(file.filename().string()) ||
-            wanted == lowerAscii(file.stem().string()))
+            wanted == lowerAscii(pathForMessage(file.filename())) ||
+            wanted == lowerAscii(pathForMessage(file.stem())))
             return programFile(folder, button.file);
     }
     return fullPath(operand);
@@ -264,7 +265,7 @@ Outcome settingsShow(const Command& c) {
         return Outcome::Refused;
     if (!start.saved)
         c.console.note("No settings are saved in " +
-                       programFile(c.folder(), kUserSettingFile).string() +
+                       pathForMessage(programFile(c.folder(), kUserSettingFile)) +
                        " yet; these are what the page shows then.");
     return Outcome::Done;
 }
@@ -290,7 +291,7 @@ Outcome settingsDownload(const Command& c) {
     const StartingSettings start = startingSettings(c);
     const SettingsPage page = changedPage(start.load.page, c.options);
     if (const auto missing = fieldsNotSet(start, c.options); !missing.empty()) {
-        const std::string path = programFile(c.folder(), kUserSettingFile).string();
+        const std::string path = pathForMessage(programFile(c.folder(), kUserSettingFile));
         c.console.message(
             (start.saved ? "The settings saved in " + path + " hold no serial baud rate"
                          : "No settings are saved in " + path + " yet") +
@@ -357,12 +358,12 @@ Outcome writeOutput(const Command& c, const std::string& operand,
                     std::span<const std::uint8_t> bytes, std::string_view what) {
     const auto path = fullPath(operand);
     if (const auto error = replaceFileAtomically(path, bytes)) {
-        c.console.message("Cannot write " + std::string(what) + " to " + path.string() + ": " +
-                          *error);
+        c.console.message("Cannot write " + std::string(what) + " to " + pathForMessage(path) +
+                          ": " + *error);
         return Outcome::Failed;
     }
     c.console.note("Wrote " + std::to_string(bytes.size()) + " bytes of " + std::string(what) +
-                   " to " + path.string() + ".");
+                   " to " + pathForMessage(path) + ".");
     return Outcome::Done;
 }
 
@@ -412,7 +413,7 @@ Outcome logoList(const Command& c) {
     for (const LogoRecord& record : library.records)
         c.out << std::left << std::setw(5) << static_cast<int>(record.number) << std::setw(8)
               << record.size << std::setw(7) << record.width << std::setw(8) << record.height
-              << record.path.string() << '\n';
+              << pathForMessage(record.path) << '\n';
     c.out << library.Label3() << " logos, " << library.Label4() << '\n';
     return c.console.messageShown() ? Outcome::Refused : Outcome::Done;
 }
@@ -496,7 +497,7 @@ Outcome compound(const Command& c) {
     CompoundState state{chosen.fullPath, chosen.name};
     std::error_code ec;
     if (!std::filesystem::is_regular_file(chosen.fullPath, ec)) {
-        c.console.message("The compound font file " + chosen.fullPath.string() +
+        c.console.message("The compound font file " + pathForMessage(chosen.fullPath) +
                           " does not exist. Nothing was sent.");
         return Outcome::Refused;
     }
@@ -508,7 +509,7 @@ Outcome burn(const Command& c) {
     const FileChoice source = fileChoice(c.words()[1]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(source.fullPath, ec)) {
-        c.console.message("The firmware file " + source.fullPath.string() +
+        c.console.message("The firmware file " + pathForMessage(source.fullPath) +
                           " does not exist. The burn file was not written.");
         return Outcome::Refused;
     }
@@ -521,7 +522,7 @@ Outcome burn(const Command& c) {
             return checkAndBuildCodePageImage(c.services, *slots);
         });
     if (outcome == Outcome::Done)
-        c.console.note("Wrote " + programFile(c.folder(), kBurnFile).string() + ".");
+        c.console.note("Wrote " + pathForMessage(programFile(c.folder(), kBurnFile)) + ".");
     return outcome;
 }
 
@@ -616,7 +617,7 @@ int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironme
         folder = fullPath(options.folder->string());
     std::error_code ec;
     if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
-        err << "ordalia-cli: the program folder \"" << folder.string()
+        err << "ordalia-cli: the program folder \"" << pathForMessage(folder)
             << "\" is not a folder. Name it with --folder.\n";
         return kExitRefused;
     }

@@ -2,6 +2,7 @@
 
 #include "codepages/code_page_table.h"
 #include "common/files.h"
+#include "common/path_text.h"
 
 #include <cstdio>
 
@@ -95,14 +96,14 @@ CodePageFontRead readCodePageFont(const std::filesystem::path& path) {
     if (file.status != FileRead::Status::Ok) {
         CodePageFontRead read;
         read.problem = file.status == FileRead::Status::TooLarge
-                           ? "The code page font file " + path.string() + " is too long."
+                           ? "The code page font file " + pathForMessage(path) + " is too long."
                            : describeReadFailure(file, path, kFontFileLimit);
         return read;
     }
     CodePageFontRead read = parseCodePageFont(
         std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
     if (!read.ok)
-        read.problem = "The code page font file " + path.string() + " " + read.problem;
+        read.problem = "The code page font file " + pathForMessage(path) + " " + read.problem;
     return read;
 }
 

@@ -2,6 +2,7 @@
 
 #include "codepages/code_page_font.h"
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/ui.h"
 
 #include <algorithm>
@@ -78,7 +79,7 @@ std::filesystem::path codePageFontPath(const std::filesystem::path& programFolde
         return exact;
     const std::size_t stem = Text_CP.size();
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = pathForMessage(entry.path().filename());
         if (name.size() != wanted.size() || name.compare(0, stem, Text_CP) != 0)
             continue;
         if (std::equal(name.begin() + static_cast<std::ptrdiff_t>(stem), name.end(),
@@ -133,7 +134,7 @@ CodePageBuild buildCodePageImage(const std::filesystem::path& programFolder,
     const auto testPath = programFile(programFolder, kCodePageImageFile);
     if (const auto error = writeFileBytes(testPath, image)) {
         build.message =
-            "The code page image " + testPath.string() + " could not be written: " + *error;
+            "The code page image " + pathForMessage(testPath) + " could not be written: " + *error;
         return build;
     }
     build.outcome = Outcome::Done;

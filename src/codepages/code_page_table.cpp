@@ -1,6 +1,7 @@
 #include "codepages/code_page_table.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/ui.h"
 
@@ -80,7 +81,7 @@ std::string firstField(std::string_view line, std::optional<std::string_view>* r
 
 CodepageListRead parseCodepageList(std::string_view text, const std::filesystem::path& shownPath) {
     CodepageListRead read;
-    const std::string name = shownPath.string();
+    const std::string name = pathForMessage(shownPath);
     for (std::size_t i = 0; i < kCodePageSlotCount; ++i) {
         if (text.empty()) {
             read.message = "The code page list " + name + " has " + std::to_string(i) +
@@ -108,7 +109,8 @@ CodepageListRead readCodepageList(const std::filesystem::path& programFolder) {
         CodepageListRead read;
         read.message = describeReadFailure(file, path, kListFileLimit);
         if (file.status == FileRead::Status::TooLarge)
-            read.message = "The file " + path.string() + " is too long to be a code page list.";
+            read.message =
+                "The file " + pathForMessage(path) + " is too long to be a code page list.";
         return read;
     }
     return parseCodepageList(asText(file.bytes), path);
@@ -131,7 +133,7 @@ std::optional<std::string> writeCodepageList(const std::filesystem::path& progra
     const auto error = replaceFileAtomically(
         path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (error)
-        return "The code page list " + path.string() + " could not be written: " + *error;
+        return "The code page list " + pathForMessage(path) + " could not be written: " + *error;
     return std::nullopt;
 }
 
@@ -142,7 +144,8 @@ ModelNameRead readModelName(const std::filesystem::path& programFolder) {
     if (file.status != FileRead::Status::Ok) {
         read.message = describeReadFailure(file, path, kListFileLimit);
         if (file.status == FileRead::Status::TooLarge)
-            read.message = "The file " + path.string() + " is too long to be a model name file.";
+            read.message =
+                "The file " + pathForMessage(path) + " is too long to be a model name file.";
         return read;
     }
     std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());

@@ -1,6 +1,7 @@
 #include "compound/burn_file.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/ui.h"
 #include "compound/compound_file.h"
 
@@ -22,7 +23,8 @@ BurnSourceChoice chooseBurnSource(const Services& services) {
     BurnSourceChoice choice;
     choice.outcome = Outcome::Done;
     choice.fullPath = picked->fullPath;
-    choice.source_Text = picked->name.empty() ? picked->fullPath.filename().string() : picked->name;
+    choice.source_Text =
+        picked->name.empty() ? pathForMessage(picked->fullPath.filename()) : picked->name;
     return choice;
 }
 

@@ -1,6 +1,7 @@
 #include "compound/compound_download.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/ui.h"
 #include "compound/compound_font.h"
@@ -30,7 +31,7 @@ std::optional<std::string> ensureFolder(const std::filesystem::path& folder) {
         return std::nullopt;
     std::filesystem::create_directories(folder, ec);
     if (ec)
-        return "The folder " + folder.string() + " cannot be created: " + ec.message() + ".";
+        return "The folder " + pathForMessage(folder) + " cannot be created: " + ec.message() + ".";
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "compound/compound_file.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/ui.h"
 #include "compound/compound_font.h"
 
@@ -19,8 +20,9 @@ CompoundFileChoice openCompoundFile(const Services& services, CompoundState& sta
 
     state.com_FilePath = picked->fullPath;
     state.com_FileTitle =
-        picked->name.empty() ? picked->fullPath.filename().string() : picked->name;
-    return {Outcome::Done, picked->fullPath.string(), describeCompoundFile(state.com_FileTitle)};
+        picked->name.empty() ? pathForMessage(picked->fullPath.filename()) : picked->name;
+    return {Outcome::Done, pathForMessage(picked->fullPath),
+            describeCompoundFile(state.com_FileTitle)};
 }
 
 } // namespace ordalia

@@ -1,5 +1,7 @@
 #include "compound/compound_font.h"
 
+#include "common/path_text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -90,17 +92,17 @@ CompoundLoad loadCompoundImage(const std::filesystem::path& filePath, std::strin
     std::error_code ec;
     const auto status = std::filesystem::status(filePath, ec);
     if (!std::filesystem::exists(status)) {
-        load.error = "The compound font file " + filePath.string() +
+        load.error = "The compound font file " + pathForMessage(filePath) +
                      " no longer exists. Please choose it again with \"Open Compound File\".";
         return load;
     }
     if (std::filesystem::is_directory(status)) {
-        load.error = "The compound font file " + filePath.string() + " is a folder.";
+        load.error = "The compound font file " + pathForMessage(filePath) + " is a folder.";
         return load;
     }
     std::ifstream in(filePath, std::ios::binary);
     if (!in) {
-        load.error = "The compound font file " + filePath.string() +
+        load.error = "The compound font file " + pathForMessage(filePath) +
                      " cannot be read: " + std::strerror(errno) + ".";
         return load;
     }
@@ -108,7 +110,7 @@ CompoundLoad loadCompoundImage(const std::filesystem::path& filePath, std::strin
     in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(wanted));
     if (in.bad()) {
         std::fill(image.begin(), image.end(), 0);
-        load.error = "The compound font file " + filePath.string() + " cannot be read.";
+        load.error = "The compound font file " + pathForMessage(filePath) + " cannot be read.";
         return load;
     }
     load.loaded = true;

@@ -1,6 +1,7 @@
 #include "firmware/firmware_update.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/text.h"
 #include "common/ui.h"
 #include "link/program_exchange.h"
@@ -57,7 +58,7 @@ FirmwareFileChoice openFirmwareFile(const Services& services, FirmwareState& sta
     if (!services.dialogs.confirm(kFirmwareLoadQuestion, kFirmwareLoadTitle))
         return {};
     state.FirmFilePath = picked->fullPath;
-    return {Outcome::Done, picked->fullPath.string()};
+    return {Outcome::Done, pathForMessage(picked->fullPath)};
 }
 
 Outcome updateFirmware(const Services& services, const LinkChoice& choice,

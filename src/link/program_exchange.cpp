@@ -16,7 +16,7 @@ void waitPumping(Clock& clock, EventPump& events, std::uint32_t start, std::uint
         const std::uint32_t elapsed = elapsedMs(start, clock.tickMs());
         if (elapsed >= ms)
             return;
-        clock.sleepMs(std::min(kProgrammingPumpMs, ms - elapsed));
+        clock.sleepMs(std::min(kPumpIntervalMs, ms - elapsed));
         if (elapsedMs(start, clock.tickMs()) >= ms)
             return;
         events.processEvents();
@@ -76,7 +76,7 @@ RestartCheck ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPo
             const std::uint32_t now = clock.tickMs();
             if (waiting != 0 || static_cast<std::int64_t>(elapsedMs(start, now)) > limit)
                 break;
-            if (elapsedMs(pumpedAt, now) >= kProgrammingPumpMs) {
+            if (elapsedMs(pumpedAt, now) >= kPumpIntervalMs) {
                 events.processEvents();
                 pumpedAt = now;
             }

@@ -43,9 +43,6 @@ inline constexpr std::array<std::uint8_t, 3> kPrinterIdQuery = {0x1D, 0x49, 0x01
 inline constexpr std::array<std::uint8_t, 2> kTestPageCommand = {0x1B, 0x88};
 
 inline constexpr std::uint32_t kProgrammingCaptionMs = 1000;
-// The programming wait and the restart check last seconds; the window gets its
-// events at least this often meanwhile, so it repaints and never looks hung.
-inline constexpr std::uint32_t kProgrammingPumpMs = 50;
 
 // Writes the request for `op` a byte at a time. The port must be open.
 void SendProgramRequest(PrinterLink& link, std::uint8_t op);
@@ -57,7 +54,7 @@ bool ExpectAck(PrinterLink& link, Dialogs& dialogs);
 
 // `cycles` times: each caption in turn on `label`, then the window's events,
 // then one second's wait, during which the events are pumped every
-// kProgrammingPumpMs. With a bar, the last caption of each cycle steps it
+// kPumpIntervalMs. With a bar, the last caption of each cycle steps it
 // (never past 100) before the events are pumped.
 void ShowProgrammingWait(StatusLabel& label, std::span<const std::string_view> captions, int cycles,
                          ProgressBar* bar, Clock& clock, EventPump& events);
@@ -77,7 +74,7 @@ struct RestartCheck {
 
 // Reopens the port the operation used, sends the ID query and waits up to
 // `timeoutMs` for any byte, pumping the window's events every
-// kProgrammingPumpMs. On an answer: discards it, sends the test page command,
+// kPumpIntervalMs. On an answer: discards it, sends the test page command,
 // closes the port and returns answered. Otherwise, or on a port fault, closes
 // the port and returns not answered.
 RestartCheck ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPoll poll);

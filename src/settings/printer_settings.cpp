@@ -1,6 +1,7 @@
 #include "settings/printer_settings.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "common/ui.h"
 #include "link/program_exchange.h"
 #include "link/transfer.h"
@@ -60,12 +61,12 @@ std::string flash3Problem(const std::filesystem::path& path,
                           const std::optional<std::vector<std::uint8_t>>& bytes) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
-        return "The file " + path.string() +
+        return "The file " + pathForMessage(path) +
                " is missing. Its two bytes go to the printer before the settings, so nothing "
                "was sent. Please put it back beside the program.";
     if (!bytes)
-        return "The file " + path.string() + " cannot be read, so nothing was sent.";
-    return "The file " + path.string() + " holds " + std::to_string(bytes->size()) +
+        return "The file " + pathForMessage(path) + " cannot be read, so nothing was sent.";
+    return "The file " + pathForMessage(path) + " holds " + std::to_string(bytes->size()) +
            " byte(s); the printer needs its first two before the settings, so nothing was "
            "sent. Please put the original file back beside the program.";
 }
@@ -137,13 +138,13 @@ SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& re
         return applySettingsRecord(record, page);
     const auto bytes = readFirstBytes(path, kSettingsRecordSize);
     if (!bytes) {
-        services.dialogs.message("The saved settings in " + path.string() +
+        services.dialogs.message("The saved settings in " + pathForMessage(path) +
                                  " cannot be read. The page keeps its values.");
         return unchanged;
     }
     const auto parsed = parseSettingsRecord(*bytes);
     if (!parsed) {
-        services.dialogs.message("The saved settings in " + path.string() + " are " +
+        services.dialogs.message("The saved settings in " + pathForMessage(path) + " are " +
                                  std::to_string(bytes->size()) + " byte(s) long instead of 14, " +
                                  "so they were not loaded. The page keeps its values.");
         return unchanged;
@@ -151,7 +152,7 @@ SettingsLoad loadSettingsPage(const Services& services, const SettingsRecord& re
 
     SettingsLoad load = applySettingsRecord(*parsed, page);
     if (!load.problems.empty())
-        services.dialogs.message("The saved settings in " + path.string() +
+        services.dialogs.message("The saved settings in " + pathForMessage(path) +
                                  " hold values this page does not have: " + joined(load.problems) +
                                  ". Please choose them before downloading the settings.");
     return load;

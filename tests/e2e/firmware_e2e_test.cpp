@@ -14,6 +14,7 @@ using namespace std::chrono_literals;
 using namespace ordalia::testing;
 
 struct Fault {
+    const char* name;
     std::size_t hangsUpAfter, stopsReadingAfter; // bytes; 0: never
     bool takenWhileProgramming;                  // by another program
     const char* said;                            // how the only message starts
@@ -58,11 +59,12 @@ TEST_P(FirmwareE2E, EndsWithAClearMessageAndThePortClosed) {
 
 INSTANTIATE_TEST_SUITE_P(
     HangsUpStopsReadingOrTakenWhileProgramming, FirmwareE2E,
-    ::testing::Values(Fault{12 + 40 * 1024, 0, false, "Sending to COM 1"},
-                      Fault{0, 12 + 40 * 1024, false, "Sending to COM 1"},
-                      Fault{0, 0, true,
+    ::testing::Values(Fault{"HangsUp", 12 + 40 * 1024, 0, false, "Sending to COM 1"},
+                      Fault{"StopsReading", 0, 12 + 40 * 1024, false, "Sending to COM 1"},
+                      Fault{"TakenWhileProgramming", 0, 0, true,
                             "Firmware Update Error!!\nThe firmware was sent, but the printer "
-                            "could not be asked whether it restarted: Cannot open COM 1"}));
+                            "could not be asked whether it restarted: Cannot open COM 1"}),
+    [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ordalia
