@@ -6,6 +6,7 @@
 #include "link/port_names.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ordalia {
 
@@ -18,7 +19,12 @@ PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
 }
 
 PrinterLink::~PrinterLink() {
-    // Whatever way an operation leaves, the port does not stay open.
+    // Whatever way an operation leaves, the bytes it handed over go out and
+    // the port does not stay open. A failure here has no one left to tell.
+    try {
+        flush();
+    } catch (const LinkError&) {
+    }
     if (m_services.serial.isOpen())
         m_services.serial.close();
     m_services.parallel.release();
@@ -33,6 +39,8 @@ std::string PrinterLink::portDescription() const {
 }
 
 void PrinterLink::fail(PortErrorKind kind, const std::string& what) {
+    // The operation ends here; held bytes must not go out when it closes.
+    m_run.clear();
     throw LinkError(kind, what);
 }
 
@@ -44,6 +52,7 @@ void PrinterLink::keepWindowAlive() {
 }
 
 void PrinterLink::OpenSerialPort() {
+    flush();
     if (m_choice.device.empty() && m_choice.portIndex < 0)
         fail(PortErrorKind::NoSuchPort,
              "The text in the port list is none of its entries, so no port can be opened. "
@@ -66,15 +75,51 @@ void PrinterLink::OpenSerialPort() {
 }
 
 void PrinterLink::CloseSerialPort() {
+    try {
+        flush();
+    } catch (const LinkError&) {
+        if (m_services.serial.isOpen())
+            m_services.serial.close();
+        throw;
+    }
     if (m_services.serial.isOpen())
         m_services.serial.close();
 }
 
+std::size_t PrinterLink::runLimit() const {
+    const std::uint64_t byteUs = std::max<std::uint64_t>(lineMicros(1), 1);
+    return static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(kRunLineUs / byteUs, 1, kRunMaxBytes));
+}
+
 void PrinterLink::SendSerialByte(std::uint8_t b) {
-    SendSerialBlock(std::span<const std::uint8_t>(&b, 1));
+    if (!m_services.serial.isOpen())
+        fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
+    // A caller that hands bytes over slower than the line sends them gets
+    // them written with the next one, not held for a whole run.
+    if (!m_run.empty() && m_services.clock.nowMicros() - m_runSinceUs >= kRunLineUs)
+        flush();
+    if (m_run.empty())
+        m_runSinceUs = m_services.clock.nowMicros();
+    m_run.push_back(b);
+    if (m_run.size() >= runLimit())
+        flush();
+}
+
+void PrinterLink::flush() {
+    if (m_run.empty())
+        return;
+    // Taken out first: a failure (which drops the run) must not send it again.
+    const std::vector<std::uint8_t> run = std::exchange(m_run, {});
+    writeAndDrain(run);
 }
 
 void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
+    flush();
+    writeAndDrain(bytes);
+}
+
+void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes) {
     if (!m_services.serial.isOpen())
         fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
     if (auto error = m_services.serial.write(bytes))
@@ -86,8 +131,8 @@ void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
     }
     m_lineBytes += bytes.size();
     drainOutput(bytes.size());
-    // A byte that went straight into the FIFO sleeps on nothing; the pump
-    // still comes every kPumpIntervalMs across the bytes of a page.
+    // A run that went straight into a FIFO sleeps on nothing; the pump still
+    // comes every kPumpIntervalMs across the runs of a page.
     keepWindowAlive();
 }
 
@@ -106,6 +151,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
 
     Clock& clock = m_services.clock;
     const std::uint32_t start = clock.tickMs();
+    const std::uint64_t leadUs = std::max<std::uint64_t>(kDrainLeadUs, lineMicros(2));
     for (;;) {
         const int waiting = m_services.serial.outputQueueCount();
         if (waiting < 0)
@@ -118,17 +164,17 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
                  "The port " + portDescription() + " did not send " + std::to_string(waiting) +
                      " waiting bytes within " + std::to_string(limitMs) +
                      " ms. Is the printer on line and the cable connected?");
-        // Sleep at least as long as the waiting bytes take on the line. A
-        // UART's FIFO holds more that the count does not show: while those
-        // last, sleep on, waking a margin before the line would run dry. So a
-        // byte-at-a-time sender wakes once for a FIFO's worth of bytes
-        // instead of once a byte, and never lets the line stand idle.
-        const std::uint64_t untilEmptyUs = lineMicros(static_cast<std::size_t>(waiting));
         const std::uint64_t now = clock.nowMicros();
-        const std::uint64_t marginUs = std::max<std::uint64_t>(kDrainMarginUs, lineMicros(2));
         const std::uint64_t dryAt = lineDryAtUs();
-        const std::uint64_t untilDryUs = dryAt > now + marginUs ? dryAt - now - marginUs : 0;
-        const std::uint64_t sleepUs = std::max(untilEmptyUs, untilDryUs);
+        const std::uint64_t aheadUs = dryAt > now ? dryAt - now : 0;
+        // Far ahead of the line: sleep until the lead is left, whatever the
+        // count says (a USB adapter's count drops when its chip takes the
+        // bytes, not when they are sent). Within the lead the count is the
+        // truth: on a UART it cannot reach 0 sooner than its bytes take on
+        // the line, and then the FIFO still holds its own lead.
+        const std::uint64_t sleepUs =
+            aheadUs > leadUs ? aheadUs - leadUs
+                             : std::min(lineMicros(static_cast<std::size_t>(waiting)), leadUs);
         clock.sleepMicros(static_cast<std::uint32_t>(
             std::clamp<std::uint64_t>(sleepUs, kDrainMinSleepUs, kDrainMaxSleepUs)));
         keepWindowAlive();
@@ -136,6 +182,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
 }
 
 void PrinterLink::SendParallelByte(std::uint8_t b) {
+    flush();
     if (m_choice.parallelIndex != 0 && m_choice.parallelIndex != 1)
         return;
     const std::uint16_t base = kLptBase[m_choice.parallelIndex];
@@ -163,6 +210,7 @@ void PrinterLink::SendParallelByte(std::uint8_t b) {
 }
 
 std::uint8_t PrinterLink::RS_ACK() {
+    flush();
     Clock& clock = m_services.clock;
     const std::uint32_t start = clock.tickMs();
     int waiting = 0;
@@ -188,6 +236,7 @@ std::uint8_t PrinterLink::RS_ACK() {
 }
 
 void PrinterLink::DelayMs(std::int32_t ms) {
+    flush();
     Clock& clock = m_services.clock;
     std::uint32_t start = clock.tickMs();
     for (;;) {
@@ -205,6 +254,7 @@ void PrinterLink::DelayMs(std::int32_t ms) {
 }
 
 int PrinterLink::inputQueueCount() {
+    flush();
     const int waiting = m_services.serial.inputQueueCount();
     if (waiting < 0)
         fail(PortErrorKind::Disconnected,
@@ -213,6 +263,7 @@ int PrinterLink::inputQueueCount() {
 }
 
 void PrinterLink::discardInput() {
+    flush();
     (void)m_services.serial.readAll();
 }
 

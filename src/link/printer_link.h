@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordalia {
 
@@ -58,11 +59,19 @@ inline constexpr std::uint8_t kStrobeOff = 8;
 // paper for this long is reported instead of waited for forever.
 inline constexpr std::uint32_t kParallelReadyLimitMs = 10000;
 
-// The output-queue drain sleeps between polls, between these bounds; it wakes
-// this long (or two byte times, if longer) before the line would run dry.
+// Byte-at-a-time sending is written in runs: the link holds the bytes it is
+// given until they would take kRunLineUs on the line (never more than
+// kRunMaxBytes, at least one byte), then writes and drains them as one block.
+inline constexpr std::uint64_t kRunLineUs = 5000;
+inline constexpr std::size_t kRunMaxBytes = 256;
+
+// The output-queue drain sleeps between polls, between these bounds. While
+// its own reckoning says the line has more than kDrainLeadUs (or two byte
+// times, if longer) still to send, it sleeps on; within that lead it returns
+// as soon as the port's count is 0.
 inline constexpr std::uint64_t kDrainMinSleepUs = 20;
-inline constexpr std::uint64_t kDrainMaxSleepUs = 1000;
-inline constexpr std::uint64_t kDrainMarginUs = 300;
+inline constexpr std::uint64_t kDrainMaxSleepUs = 10000;
+inline constexpr std::uint64_t kDrainLeadUs = 2000;
 
 // Every wait of the link lets the window process its events this often, so
 // the window repaints and shows its progress through a 10 s reply wait or a
@@ -71,8 +80,34 @@ inline constexpr std::uint64_t kDrainMarginUs = 300;
 inline constexpr std::uint32_t kPumpIntervalMs = 50;
 
 // The one path by which bytes reach the printer and replies come back.
-// Byte-at-a-time sends wait until the port's output queue is empty, so the
-// printer never receives faster than the line empties.
+//
+// SendSerialByte keeps its meaning (the same bytes in the same order, never
+// faster than the line empties) but not one write per byte: a USB serial
+// adapter, or a printer whose own USB port shows up as a serial device,
+// reports its output queue empty only when the adapter has taken a USB
+// transfer, about one frame (1 ms) after each write, which held a
+// byte-at-a-time sender to some 1,000 bytes a second. So the link holds the
+// bytes it is given and writes them as one run of at most kRunLineUs of line
+// time (or kRunMaxBytes), then drains the run as it drains a block. A byte
+// is held only while its caller is still handing bytes over, so for well
+// under a run's line time; a run older than that is written with the next
+// byte.
+//
+// Everything held is written and drained before anything that could depend
+// on the printer having it: every other public operation (RS_ACK, DelayMs,
+// a block, a parallel byte, the input queue, opening, closing) and the
+// destructor start with flush(). Operations end by closing the port, so the
+// last run is out before any message shows.
+//
+// The drain keeps the line busy with few wake-ups. The link reckons when the
+// line will have sent everything written to it. After a write it sleeps
+// until kDrainLeadUs before that moment, then returns once the port's count
+// is 0, and the caller's next run is written while the line still has the
+// lead to send. The lead covers a USB write, which takes up to 1 ms to reach
+// the adapter's chip (its count is 0 while the chip still holds up to 128
+// bytes), and a late wake-up; a 16550's 16-byte FIFO, hidden from the count,
+// gives its own lead when the count reaches 0. A port whose count is always 0
+// (a pseudo-terminal) is written as fast as it takes the bytes.
 class PrinterLink {
 public:
     PrinterLink(const Services& services, LinkChoice choice);
@@ -86,12 +121,18 @@ public:
     // Opens the chosen port with the chosen settings. Throws LinkError with a
     // message naming the entry, the device and the reason.
     void OpenSerialPort();
+    // Sends what is held, then closes. The port is closed even when that
+    // send fails; the LinkError is then thrown.
     void CloseSerialPort();
 
-    // Write, then wait until the output queue is empty. The wait is limited to
-    // a few times the line time of the bytes; past it LinkError is thrown.
+    // Holds the byte for the current run; a full run is written and drained.
     void SendSerialByte(std::uint8_t b);
+    // Writes what is held, then the block in one write, and waits until the
+    // output queue is empty. Each drain is limited to a few times the line
+    // time of its bytes; past it LinkError is thrown.
     void SendSerialBlock(std::span<const std::uint8_t> bytes);
+    // Writes and drains the bytes held, if any. A failure drops them.
+    void flush();
     // Waits for the printer's ready bit, writes the byte and strobes. An index
     // other than 0 or 1 writes nothing.
     void SendParallelByte(std::uint8_t b);
@@ -101,7 +142,8 @@ public:
     // Waits `ms` milliseconds while the window processes its events.
     void DelayMs(std::int32_t ms);
 
-    // Input-queue access for exchanges that wait on their own terms.
+    // Input-queue access for exchanges that wait on their own terms; like
+    // every operation but SendSerialByte, they flush() first.
     int inputQueueCount();
     void discardInput();
 
@@ -111,7 +153,10 @@ public:
     const Services& services() const { return m_services; }
 
 private:
+    void writeAndDrain(std::span<const std::uint8_t> bytes);
     void drainOutput(std::size_t bytesWritten);
+    // How many bytes a run may hold at the port's speed.
+    std::size_t runLimit() const;
     // Time the line takes for `bytes` at the port's speed and framing.
     std::uint64_t lineMicros(std::size_t bytes) const;
     [[noreturn]] void fail(PortErrorKind kind, const std::string& what);
@@ -131,6 +176,9 @@ private:
     std::uint64_t m_lineSinceUs = 0;
     std::size_t m_lineBytes = 0;
     std::uint32_t m_lastPumpMs = 0;
+    // The run being gathered, and when its first byte came (Clock::nowMicros).
+    std::vector<std::uint8_t> m_run;
+    std::uint64_t m_runSinceUs = 0;
 };
 
 } // namespace ordalia

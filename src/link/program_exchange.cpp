@@ -60,6 +60,7 @@ RestartCheck ConfirmRestart(PrinterLink& link, std::int32_t timeoutMs, RestartPo
         link.OpenSerialPort();
         for (const std::uint8_t b : kPrinterIdQuery)
             link.SendSerialByte(b);
+        link.flush(); // the time limit runs from when the printer has the query
 
         Clock& clock = link.services().clock;
         EventPump& events = link.services().events;

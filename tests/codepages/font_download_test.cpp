@@ -40,7 +40,7 @@ struct DownloadRun {
         h.serial.onWrite = [this, way](const Bytes& bytes) {
             if (h.serial.written == kRequest)
                 h.serial.reply({way == "refused" ? std::uint8_t{0x00} : std::uint8_t{0xAA}}, 20);
-            if (bytes == Bytes{0x01} && way != "no answer") // the ID query's last byte
+            if (bytes == Bytes{0x1D, 0x49, 0x01} && way != "no answer") // the ID query
                 h.serial.reply({0x2A}, 30);
             if (h.serial.written.size() == 12 + 65536 && way == "no reopen") // USB gone
                 h.serial.openError = PortError{PortErrorKind::NoSuchPort, "no /dev/ttyUSB0."};
@@ -71,12 +71,12 @@ TEST(FontDownload, RequestImageInBlocksRestartCheckCaptionsAndTheSavedList) {
     wire.insert(wire.end(), {0x1D /*GS*/, 0x49 /*I*/, 0x01, 0x1B /*ESC*/, 0x88 /*test page*/});
     EXPECT_EQ(r.h.serial.written, wire);
     const auto& ev = r.h.serial.events; // open, 12 bytes, 100 blocks, 36 bytes, close; 6 s of
-    ASSERT_EQ(ev.size(), 1u + 12 + 100 + 36 + 1 + 1 + 5 + 1); // captions; open, 5 bytes, close
+    ASSERT_EQ(ev.size(), 1u + 1 + 100 + 1 + 1 + 1 + 2 + 1); // captions; open, query, command, close
     const auto sized = [&](std::size_t from, std::size_t to, std::size_t size) {
         return std::all_of(&ev[from], &ev[to], [&](auto& e) { return e.bytes.size() == size; });
     };
-    EXPECT_TRUE(sized(1, 13, 1) && sized(13, 113, 655) && sized(113, 149, 1));
-    EXPECT_GE(ev[150].atUs - ev[149].atUs, 6'000'000u);
+    EXPECT_TRUE(sized(1, 2, 12) && sized(2, 102, 655) && sized(102, 103, 36));
+    EXPECT_GE(ev[104].atUs - ev[103].atUs, 6'000'000u);
 
     std::vector<std::string> captions;
     for (int v = 0; v < 100; ++v)

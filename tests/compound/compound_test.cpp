@@ -32,7 +32,7 @@ struct Download {
         h.serial.onWrite = [this](const std::vector<std::uint8_t>& bytes) {
             if ((h.serial.written.size() == 4 && silentFrom >= 0) ||
                 (bytes.size() == 256 && blocks++ < silentFrom))
-                h.serial.reply({replyByte}, bytes.size() == 1 ? replyAfterMs : 0);
+                h.serial.reply({replyByte}, bytes.size() == 4 ? replyAfterMs : 0);
         };
         h.dialogs.onMessage = [this](const Shown&) {
             openAtMessage = h.serial.isOpen();
@@ -146,10 +146,10 @@ TEST(CompoundDownloadTest, WhatGoesOutWhat123BinHoldsAndWhatThePageShows) {
         std::vector<std::uint8_t> wire = {0x1C /*FS*/, 0xC9 /*OpCompound*/, 0x00, c.font.code};
         wire.insert(wire.end(), stream.begin(), stream.begin() + std::max(0L, c.sent) * 256);
         EXPECT_TRUE(d.h.serial.written == (c.sent < 0 ? std::vector<std::uint8_t>{} : wire));
-        long writes = 0; // the request byte by byte, then each block in one write
+        long writes = 0; // the request in one run, then each block in one write
         for (const auto& event : d.h.serial.events)
             writes += event.kind == FakeSerialPort::Event::Write;
-        EXPECT_EQ(writes, c.sent < 0 ? 0 : 4 + c.sent);
+        EXPECT_EQ(writes, c.sent < 0 ? 0 : 1 + c.sent);
         EXPECT_EQ(d.h.serial.inputQueueCount(), 0); // every reply awaited
         std::vector<std::uint8_t> record(stream.begin(), stream.begin() + c.recorded * 256);
         if (record.size() < kOlderRecord.size()) // 123.bin is never shortened

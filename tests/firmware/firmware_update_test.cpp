@@ -28,7 +28,7 @@ struct UpdateRun {
         h.serial.onWrite = [this, way](const Bytes& bytes) {
             if (h.serial.written.size() == 12) // the request
                 h.serial.reply({way == "refused" ? std::uint8_t{0x00} : std::uint8_t{0xAA}}, 20);
-            if (bytes == Bytes{0x01} && way != "no answer") // the ID query's last byte
+            if (bytes == Bytes{0x1D, 0x49, 0x01} && way != "no answer") // the ID query
                 h.serial.reply({0x42}, 300);
             if (h.serial.written.size() == 12 + kImage.size() && way == "no reopen") // USB gone
                 h.serial.openError = PortError{PortErrorKind::NoSuchPort, "no /dev/ttyUSB0."};
@@ -64,10 +64,10 @@ TEST(FirmwareUpdate, RequestImageInBlocksAndRestartCheckWithCaptionsBarAndMessag
                 {0x1C /*FS*/, 0xC8 /*firmware*/, 'K', 'O', 'V', 'I', 'R', 'K', 'O', 'V', 'I', 'R'});
     wire.insert(wire.end(), {0x1D /*GS*/, 0x49 /*I*/, 0x01, 0x1B /*ESC*/, 0x88 /*test page*/});
     EXPECT_EQ(r.h.serial.written, wire);
-    // Open, 12 bytes, 192 blocks, close; 9 s of programming; open, 5 bytes, close.
+    // Open, the request, 192 blocks, close; 9 s of programming; open, query, command, close.
     const auto& ev = r.h.serial.events;
-    ASSERT_EQ(ev.size(), 1u + 12 + 192 + 1 + 1 + 5 + 1);
-    EXPECT_GE(ev[206].atUs - ev[205].atUs, 9'000'000u);
+    ASSERT_EQ(ev.size(), 1u + 1 + 192 + 1 + 1 + 2 + 1);
+    EXPECT_GE(ev[195].atUs - ev[194].atUs, 9'000'000u);
 
     std::vector<std::string> captions; // after blocks 0, 2, ..., 190; then three cycles
     for (int v = 0; v < 96; ++v)

@@ -108,13 +108,16 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
     row("20,000 bytes into a FIFO: the line never idle", [](Harness& h, PrinterLink& l) {
         for (int i = 0; i < 20000; ++i)
             l.SendSerialByte(static_cast<std::uint8_t>(i));
+        l.flush();
         expectLineTime(h, 20000, 100);
-        EXPECT_LT(h.serial.outputPolls, 24000u); // one sleep for a dozen bytes or so
+        EXPECT_EQ(h.serial.events.size(), 1 + 20000 / 50u); // runs of 5 ms at 100 us a byte
+        EXPECT_LE(h.serial.outputPolls, 3 * 20000 / 50u);   // a few looks a run
     });
     row("200 bytes without a FIFO: one byte time each", [](Harness& h, PrinterLink& l) {
         h.serial.fifoSize = 0;
         for (int i = 0; i < 200; ++i)
             l.SendSerialByte(0x55);
+        l.flush();
         expectLineTime(h, 200, 200 * 20);
     });
     row("a 4,096-byte block in one write", [](Harness& h, PrinterLink& l) {
@@ -124,11 +127,13 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
     });
     row("a queue that never empties, a write that fails", [](Harness& h, PrinterLink& l) {
         h.serial.stuck = true;
-        EXPECT_THROW(l.SendSerialByte(0), LinkError);
+        l.SendSerialByte(0);
+        EXPECT_THROW(l.RS_ACK(), LinkError);
         EXPECT_GE(h.clock.nowMs(), 2000u); // 2 s plus three line times
         EXPECT_LT(h.clock.nowMs(), 2100u);
         h.serial.writeError = PortError{K::Disconnected, "gone away."};
-        EXPECT_THROW(l.SendSerialByte(1), LinkError);
+        l.SendSerialByte(1);
+        EXPECT_THROW(l.CloseSerialPort(), LinkError);
         EXPECT_EQ(h.serial.written.size(), 1u);
     });
     row("a parallel byte on LPT2, none outside the table, a printer never ready",
@@ -160,6 +165,98 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
             // The counter went "backwards" after 101 ms; the wait starts again there.
             EXPECT_EQ(h.clock.nowMs(), 1101u);
         });
+}
+
+// Bytes handed over one at a time go out in runs, and what is held is written
+// and drained before anything that needs the printer to have it.
+TEST(PrinterLinkTest, HeldBytesGoOutBeforeWhatDependsOnThem) {
+    struct Case {
+        const char* name;
+        std::function<void(Harness&, PrinterLink&)> then;
+        const char* trace; // the port's events, @ms; consecutive reads as one
+    };
+    const Case kCases[] = {
+        {"a reply wait", [](Harness&, PrinterLink& l) { l.RS_ACK(); },
+         "open@0 w3@0 read@0 close@3"},
+        {"a wait", [](Harness&, PrinterLink& l) { l.DelayMs(10); }, "open@0 w3@0 close@10"},
+        {"a block",
+         [](Harness&, PrinterLink& l) {
+             l.SendSerialBlock(Bytes{4, 5});
+         },
+         "open@0 w3@0 w2@0 close@0"},
+        {"a look at the input queue", [](Harness&, PrinterLink& l) { l.inputQueueCount(); },
+         "open@0 w3@0 read@0 close@0"},
+        {"reopening", [](Harness&, PrinterLink& l) { l.OpenSerialPort(); },
+         "open@0 w3@0 close@0 open@0 close@0"},
+        {"a close", [](Harness&, PrinterLink& l) { l.CloseSerialPort(); }, "open@0 w3@0 close@0"},
+        {"the operation's end", [](Harness&, PrinterLink&) {}, "open@0 w3@0 close@0"},
+        {"a run whose write fails is not sent again",
+         [](Harness& h, PrinterLink& l) {
+             h.serial.writeError = PortError{K::Disconnected, "gone away."};
+             EXPECT_THROW(l.RS_ACK(), LinkError);
+             l.CloseSerialPort();
+         },
+         "open@0 close@0"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.serial.logReads = true;
+        {
+            PrinterLink link(h.services(), h.choice);
+            link.OpenSerialPort();
+            for (const std::uint8_t b : {1, 2, 3})
+                link.SendSerialByte(b);
+            h.serial.reply({0xAA}, 3);
+            c.then(h, link);
+        }
+        std::string trace;
+        const char* kNames[] = {"open", "close", "w", "read"};
+        for (std::size_t i = 0; i < h.serial.events.size(); ++i) {
+            const auto& e = h.serial.events[i];
+            if (e.kind == FakeSerialPort::Event::Read && i > 0 &&
+                h.serial.events[i - 1].kind == e.kind)
+                continue;
+            trace += (trace.empty() ? "" : " ") + std::string(kNames[e.kind]) +
+                     (e.bytes.empty() ? "" : std::to_string(e.bytes.size())) + "@" +
+                     std::to_string(e.atUs / 1000);
+        }
+        EXPECT_EQ(trace, c.trace);
+    }
+}
+
+// A run holds at most 5 ms of line time and 256 bytes, and no byte waits
+// longer than that for a caller that hands them over slowly.
+TEST(PrinterLinkTest, RunsStayWithinTheirLimit) {
+    struct Case {
+        const char* settings;
+        std::uint64_t gapUs; // between the bytes handed over
+        std::size_t run;
+    };
+    const Case kCases[] = {
+        {"9600,n,8,1", 0, 4},                             // 1,041 us a byte
+        {"115200,n,8,1", 0, 58},  {"38400,e,8,2", 0, 16}, // 11 bits
+        {"921600,n,8,1", 0, 256}, {"115200,n,8,1", 100, 50},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.settings + std::string(" ") + std::to_string(c.gapUs));
+        Harness h;
+        h.choice.settings = c.settings;
+        PrinterLink link(h.services(), h.choice);
+        link.OpenSerialPort();
+        for (int i = 0; i < 1000; ++i) {
+            link.SendSerialByte(static_cast<std::uint8_t>(i));
+            h.clock.advanceUs(c.gapUs);
+        }
+        link.CloseSerialPort();
+        ASSERT_EQ(h.serial.written.size(), 1000u);
+        for (std::size_t i = 0; i < h.serial.written.size(); ++i)
+            ASSERT_EQ(h.serial.written[i], static_cast<std::uint8_t>(i));
+        const std::size_t writes = h.serial.events.size() - 2;
+        EXPECT_EQ(writes, (1000 + c.run - 1) / c.run);
+        for (std::size_t i = 1; i + 1 < h.serial.events.size(); ++i)
+            EXPECT_LE(h.serial.events[i].bytes.size(), c.run);
+    }
 }
 
 } // namespace

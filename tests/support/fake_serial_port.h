@@ -20,7 +20,7 @@ public:
     explicit FakeSerialPort(FakeClock& clock) : m_clock(clock) {}
 
     struct Event {
-        enum Kind { Open, Close, Write } kind;
+        enum Kind { Open, Close, Write, Read } kind; // Read: only with logReads
         std::uint64_t atUs;
         std::vector<std::uint8_t> bytes; // Write only
     };
@@ -67,6 +67,7 @@ public:
         return static_cast<int>(m_queued - hidden);
     }
     int inputQueueCount() override {
+        logRead();
         if (disconnected)
             return -1;
         int count = 0;
@@ -76,6 +77,7 @@ public:
         return count;
     }
     std::vector<std::uint8_t> readAll() override {
+        logRead();
         std::vector<std::uint8_t> out;
         while (!m_input.empty() && m_input.front().atUs <= m_clock.nowUs()) {
             out.insert(out.end(), m_input.front().bytes.begin(), m_input.front().bytes.end());
@@ -109,9 +111,15 @@ public:
     bool disconnected = false; // input counts fail
     std::size_t fifoSize = 16;
     std::uint64_t outputPolls = 0;
+    bool logReads = false; // input counts and reads go into `events` too
     std::function<void(const std::vector<std::uint8_t>&)> onWrite;
 
 private:
+    void logRead() {
+        if (logReads)
+            events.push_back({Event::Read, m_clock.nowUs(), {}});
+    }
+
     struct Reply {
         std::uint64_t atUs;
         std::vector<std::uint8_t> bytes;
