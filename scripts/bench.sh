@@ -5,8 +5,8 @@
 # USB-serial adapter model and a model of a printer's own USB port), as
 # ratios in one table with each row marked met or not met; byte-at-a-time
 # throughput over the pseudo-terminal; the window's start-up and the peak
-# memory of the window and the command line. The full run takes about twelve
-# minutes; --quick (a 64K test page and a 256 x 256 logo) about six. Hold the
+# memory of the window and the command line. The full run takes about eleven
+# minutes; --quick (a 64K test page and a 256 x 256 logo) about seven. Hold the
 # build lock while it runs so that no build shares the cores with it.
 #   scripts/bench.sh [--quick]
 #   BUILD_DIR=out scripts/bench.sh
