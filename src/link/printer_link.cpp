@@ -23,7 +23,7 @@ PrinterLink::~PrinterLink() {
     // the port does not stay open. A failure here has no one left to tell.
     try {
         flush();
-    } catch (const LinkError&) {
+    } catch (...) {
     }
     if (m_services.serial.isOpen())
         m_services.serial.close();

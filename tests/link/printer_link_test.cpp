@@ -113,6 +113,16 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
         EXPECT_EQ(h.serial.events.size(), 1 + 20000 / 50u); // runs of 5 ms at 100 us a byte
         EXPECT_LE(h.serial.outputPolls, 3 * 20000 / 50u);   // a few looks a run
     });
+    row("20,000 bytes through a USB adapter, waking late: the line never idle",
+        [](Harness& h, PrinterLink& l) {
+            h.serial.usbLatencyUs = 1000; // a frame to reach the chip
+            h.serial.fifoSize = 128;      // the chip's buffer
+            h.clock.oversleepUs = 500;
+            for (int i = 0; i < 20000; ++i)
+                l.SendSerialByte(static_cast<std::uint8_t>(i));
+            l.flush();
+            expectLineTime(h, 20000, 1100); // the first run's frame
+        });
     row("200 bytes without a FIFO: one byte time each", [](Harness& h, PrinterLink& l) {
         h.serial.fifoSize = 0;
         for (int i = 0; i < 200; ++i)

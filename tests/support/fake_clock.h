@@ -21,8 +21,8 @@ public:
         return static_cast<std::uint32_t>(m_origin + m_nowUs / 1000);
     }
     std::uint64_t nowMicros() override { return m_origin * 1000 + m_nowUs; }
-    void sleepMs(std::uint32_t ms) override { advanceUs(std::uint64_t{ms} * 1000); }
-    void sleepMicros(std::uint32_t us) override { advanceUs(us); }
+    void sleepMs(std::uint32_t ms) override { advanceUs(std::uint64_t{ms} * 1000 + oversleepUs); }
+    void sleepMicros(std::uint32_t us) override { advanceUs(us + oversleepUs); }
 
     void advanceUs(std::uint64_t us) {
         m_nowUs += us;
@@ -39,6 +39,8 @@ public:
     std::uint64_t reads() const { return m_reads; }
     void setLimitMs(std::uint64_t ms) { m_limitUs = ms * 1000; }
 
+    // Every sleep lasts this much longer, as on a busy machine.
+    std::uint64_t oversleepUs = 0;
     // Called after every advance with the new virtual time in microseconds.
     std::function<void(std::uint64_t)> onAdvance;
     // Called at every read of the tick counter, before it answers.

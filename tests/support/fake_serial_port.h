@@ -34,6 +34,7 @@ public:
         m_open = true;
         m_settings = settings;
         m_queued = 0;
+        m_transit.clear();
         m_lastDrainUs = m_clock.nowUs();
         m_input.clear();
         events.push_back({Event::Open, m_clock.nowUs(), {}});
@@ -51,7 +52,10 @@ public:
         if (writeError && written.size() + bytes.size() > failAfterBytes)
             return writeError;
         drain();
-        m_queued += bytes.size();
+        if (usbLatencyUs > 0)
+            m_transit.push_back({m_clock.nowUs() + usbLatencyUs, bytes.size()});
+        else
+            m_queued += bytes.size();
         written.insert(written.end(), bytes.begin(), bytes.end());
         events.push_back({Event::Write, m_clock.nowUs(), {bytes.begin(), bytes.end()}});
         if (onWrite)
@@ -64,7 +68,7 @@ public:
             return static_cast<int>(m_queued > 0 ? m_queued : 1);
         drain();
         const std::size_t hidden = std::min(m_queued, fifoSize);
-        return static_cast<int>(m_queued - hidden);
+        return static_cast<int>(m_queued - hidden + inTransit());
     }
     int inputQueueCount() override {
         logRead();
@@ -98,7 +102,7 @@ public:
     const SerialSettings& settings() const { return m_settings; }
     std::size_t queued() {
         drain();
-        return m_queued;
+        return m_queued + inTransit();
     }
 
     std::vector<std::uint8_t> written;
@@ -112,6 +116,9 @@ public:
     std::size_t fifoSize = 16;
     std::uint64_t outputPolls = 0;
     bool logReads = false; // input counts and reads go into `events` too
+    // A USB adapter: written bytes count as waiting, and the line starts on
+    // them, only this long after write(); its chip's buffer is the FIFO.
+    std::uint64_t usbLatencyUs = 0;
     std::function<void(const std::vector<std::uint8_t>&)> onWrite;
 
 private:
@@ -125,8 +132,22 @@ private:
         std::vector<std::uint8_t> bytes;
     };
 
+    std::size_t inTransit() const {
+        std::size_t bytes = 0;
+        for (const auto& t : m_transit)
+            bytes += t.second;
+        return bytes;
+    }
     void drain() {
         const std::uint64_t now = m_clock.nowUs();
+        while (!m_transit.empty() && m_transit.front().first <= now) {
+            drainTo(m_transit.front().first);
+            m_queued += m_transit.front().second;
+            m_transit.pop_front();
+        }
+        drainTo(now);
+    }
+    void drainTo(std::uint64_t now) {
         const std::uint64_t usPerByte = std::uint64_t{1000000} * m_settings.bitsPerByte() /
                                         std::max<std::uint32_t>(m_settings.baud, 1);
         if (usPerByte == 0) {
@@ -151,6 +172,7 @@ private:
     std::size_t m_queued = 0;
     std::uint64_t m_lastDrainUs = 0;
     std::deque<Reply> m_input;
+    std::deque<std::pair<std::uint64_t, std::size_t>> m_transit; // reaches the chip at, bytes
 };
 
 } // namespace ordalia::testing
