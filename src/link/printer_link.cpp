@@ -167,13 +167,17 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
         const std::uint64_t now = clock.nowMicros();
         const std::uint64_t dryAt = lineDryAtUs();
         const std::uint64_t aheadUs = dryAt > now ? dryAt - now : 0;
-        // Far ahead of the line: sleep until the lead is left, whatever the
-        // count says (a USB adapter's count drops when its chip takes the
-        // bytes, not when they are sent). Within the lead the count is the
-        // truth: on a UART it cannot reach 0 sooner than its bytes take on
-        // the line, and then the FIFO still holds its own lead.
+        // Far ahead of the line: look again after a USB frame, until the lead
+        // is left. A port with no line behind it (a printer's own USB port)
+        // takes bytes as fast as the printer prints, faster than the speed
+        // it was opened with, and only its count tells; a UART's or a USB
+        // adapter's count cannot reach 0 before its chip has room, so the
+        // printer still gets nothing faster than the line empties. Within the
+        // lead the count is the truth: on a UART it cannot reach 0 sooner
+        // than its bytes take on the line, and then the FIFO still holds its
+        // own lead.
         const std::uint64_t sleepUs =
-            aheadUs > leadUs ? aheadUs - leadUs
+            aheadUs > leadUs ? std::min(aheadUs - leadUs, kDrainLookUs)
                              : std::min(lineMicros(static_cast<std::size_t>(waiting)), leadUs);
         clock.sleepMicros(static_cast<std::uint32_t>(
             std::clamp<std::uint64_t>(sleepUs, kDrainMinSleepUs, kDrainMaxSleepUs)));

@@ -72,6 +72,8 @@ inline constexpr std::size_t kRunMaxBytes = 256;
 inline constexpr std::uint64_t kDrainMinSleepUs = 20;
 inline constexpr std::uint64_t kDrainMaxSleepUs = 10000;
 inline constexpr std::uint64_t kDrainLeadUs = 2000;
+// Far ahead of the line the drain still looks at the count once a USB frame.
+inline constexpr std::uint64_t kDrainLookUs = 1000;
 
 // Every wait of the link lets the window process its events this often, so
 // the window repaints and shows its progress through a 10 s reply wait or a
@@ -100,14 +102,16 @@ inline constexpr std::uint32_t kPumpIntervalMs = 50;
 // last run is out before any message shows.
 //
 // The drain keeps the line busy with few wake-ups. The link reckons when the
-// line will have sent everything written to it. After a write it sleeps
-// until kDrainLeadUs before that moment, then returns once the port's count
-// is 0, and the caller's next run is written while the line still has the
-// lead to send. The lead covers a USB write, which takes up to 1 ms to reach
-// the adapter's chip (its count is 0 while the chip still holds up to 128
-// bytes), and a late wake-up; a 16550's 16-byte FIFO, hidden from the count,
-// gives its own lead when the count reaches 0. A port whose count is always 0
-// (a pseudo-terminal) is written as fast as it takes the bytes.
+// line will have sent everything written to it. After a write it looks at
+// the port's count once a USB frame (kDrainLookUs) until kDrainLeadUs before
+// that moment, then within that lead until the count is 0, and returns as
+// soon as the count is 0: the caller's next run is written while the line
+// still has the lead to send, and a port with no line behind it (a printer's
+// own USB port) is fed as fast as its count falls. The lead covers a USB write, which takes up to 1
+// ms to reach the adapter's chip (its count is 0 while the chip still holds up to 128 bytes), and a
+// late wake-up; a 16550's 16-byte FIFO, hidden from the count, gives its own lead when the count
+// reaches 0. A port whose count is always 0 (a pseudo-terminal) is written as fast as it takes the
+// bytes.
 class PrinterLink {
 public:
     PrinterLink(const Services& services, LinkChoice choice);

@@ -13,11 +13,15 @@ namespace {
 using namespace std::chrono_literals;
 using namespace ordalia::testing;
 
+// Whether the write or the look at the output queue meets the hang-up first
+// is the system's to decide; either way the message names the port.
+constexpr const char* kPortFailed = "(Sending to|The port) COM 1";
+
 struct Fault {
     const char* name;
     std::size_t hangsUpAfter, stopsReadingAfter; // bytes; 0: never
     bool takenWhileProgramming;                  // by another program
-    const char* said;                            // how the only message starts
+    const char* said;                            // how the only message starts (a pattern)
 };
 
 class FirmwareE2E : public PrinterOnPty, public ::testing::WithParamInterface<Fault> {
@@ -48,9 +52,9 @@ TEST_P(FirmwareE2E, EndsWithAClearMessageAndThePortClosed) {
             (void)other->open(printer->slavePath(), *parseSerialSettings("9600,n,8,1", {}));
     };
     EXPECT_EQ(update(), Outcome::Failed);
-    EXPECT_THAT(dialogs.texts(),
-                ::testing::ElementsAre(::testing::AllOf(::testing::StartsWith(f.said),
-                                                        ::testing::HasSubstr("COM 1"))));
+    EXPECT_THAT(dialogs.texts(), ::testing::ElementsAre(::testing::AllOf(
+                                     ::testing::ContainsRegex(std::string("^") + f.said),
+                                     ::testing::HasSubstr("COM 1"))));
     EXPECT_FALSE(serial->isOpen() || label.visible || bar.visible);
     EXPECT_EQ(other->isOpen(), f.takenWhileProgramming);
     // Only a port taken after the image went out leaves the printer with it.
@@ -59,8 +63,8 @@ TEST_P(FirmwareE2E, EndsWithAClearMessageAndThePortClosed) {
 
 INSTANTIATE_TEST_SUITE_P(
     HangsUpStopsReadingOrTakenWhileProgramming, FirmwareE2E,
-    ::testing::Values(Fault{"HangsUp", 12 + 40 * 1024, 0, false, "Sending to COM 1"},
-                      Fault{"StopsReading", 0, 12 + 40 * 1024, false, "Sending to COM 1"},
+    ::testing::Values(Fault{"HangsUp", 12 + 40 * 1024, 0, false, kPortFailed},
+                      Fault{"StopsReading", 0, 12 + 40 * 1024, false, kPortFailed},
                       Fault{"TakenWhileProgramming", 0, 0, true,
                             "Firmware Update Error!!\nThe firmware was sent, but the printer "
                             "could not be asked whether it restarted: Cannot open COM 1"}),
