@@ -28,6 +28,14 @@ constexpr std::uint32_t elapsedMs(std::uint32_t start, std::uint32_t now) {
     return now - start;
 }
 
+// The machine's steady clock, read the same way everywhere; each platform's
+// system clock adds its own sleeps.
+class SteadyClock : public Clock {
+public:
+    std::uint32_t tickMs() override;
+    std::uint64_t nowMicros() override;
+};
+
 // The clock of the machine the program runs on.
 Clock& systemClock();
 

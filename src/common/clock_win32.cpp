@@ -2,7 +2,6 @@
 
 #include <windows.h>
 // After windows.h, which it needs.
-#include <chrono>
 #include <mmsystem.h>
 
 // Older headers lack it; Windows 10 1803 and later take it.
@@ -54,18 +53,8 @@ private:
     bool m_periodRaised = false;
 };
 
-class SystemClock final : public Clock {
+class SystemClock final : public SteadyClock {
 public:
-    std::uint32_t tickMs() override {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-        return static_cast<std::uint32_t>(ms);
-    }
-    std::uint64_t nowMicros() override {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<std::uint64_t>(
-            std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-    }
     void sleepMs(std::uint32_t ms) override { timer().sleepMicros(std::uint64_t{ms} * 1000); }
     void sleepMicros(std::uint32_t us) override { timer().sleepMicros(us); }
 
