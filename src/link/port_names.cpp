@@ -35,6 +35,14 @@ int lineNumber(const std::string& line, std::string* device) {
 
 } // namespace
 
+DeviceKind deviceKind(std::string_view device) {
+    if (device.starts_with("tcp://"))
+        return DeviceKind::Network;
+    if (device.starts_with("/dev/usb/lp"))
+        return DeviceKind::UsbPrinter;
+    return DeviceKind::Line;
+}
+
 std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappingFile) {
     std::ifstream in(mappingFile);
     std::string line;

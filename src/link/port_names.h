@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace ordalia {
 
@@ -20,6 +21,12 @@ struct PortName {
     std::string device; // what is opened
     bool fromMapping = false;
 };
+
+// What kind of link a device name stands for: tcp://HOST[:PORT] is a network
+// printer, /dev/usb/lp<n> a printer's own USB port, anything else a serial
+// line.
+enum class DeviceKind { Line, UsbPrinter, Network };
+DeviceKind deviceKind(std::string_view device);
 
 PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder);
 

@@ -259,7 +259,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> createSystemSerialPort() {
+std::unique_ptr<SerialPort> createLineSerialPort() {
     return std::make_unique<PosixSerialPort>();
 }
 

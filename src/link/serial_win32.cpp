@@ -165,7 +165,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> createSystemSerialPort() {
+std::unique_ptr<SerialPort> createLineSerialPort() {
     return std::make_unique<Win32SerialPort>();
 }
 

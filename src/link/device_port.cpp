@@ -1,0 +1,59 @@
+// The port every operation is handed: each open() picks the link the device
+// name stands for and hands every later call to it.
+
+#include "link/port_names.h"
+#include "link/serial_port.h"
+#include "link/system_ports.h"
+
+namespace ordalia {
+namespace {
+
+class DevicePort final : public SerialPort {
+public:
+    std::optional<PortError> open(const std::string& device,
+                                  const SerialSettings& settings) override {
+        close();
+        switch (deviceKind(device)) {
+        case DeviceKind::Network:
+            m_port = createNetworkPort();
+            break;
+        case DeviceKind::UsbPrinter:
+            m_port = createUsbPrinterPort();
+            break;
+        case DeviceKind::Line:
+            m_port = createLineSerialPort();
+            break;
+        }
+        if (!m_port)
+            return PortError{PortErrorKind::NoSuchPort,
+                             device + " cannot be reached from this system."};
+        return m_port->open(device, settings);
+    }
+    void close() override {
+        if (m_port)
+            m_port->close();
+        m_port.reset();
+    }
+    bool isOpen() const override { return m_port && m_port->isOpen(); }
+    std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
+        if (!m_port)
+            return PortError{PortErrorKind::Io, "the port is not open."};
+        return m_port->write(bytes);
+    }
+    int outputQueueCount() override { return m_port ? m_port->outputQueueCount() : -1; }
+    int inputQueueCount() override { return m_port ? m_port->inputQueueCount() : -1; }
+    std::vector<std::uint8_t> readAll() override {
+        return m_port ? m_port->readAll() : std::vector<std::uint8_t>{};
+    }
+
+private:
+    std::unique_ptr<SerialPort> m_port;
+};
+
+} // namespace
+
+std::unique_ptr<SerialPort> createSystemSerialPort() {
+    return std::make_unique<DevicePort>();
+}
+
+} // namespace ordalia
