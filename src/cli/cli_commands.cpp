@@ -596,7 +596,10 @@ int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironme
         return kExitDone;
     }
     if (options.version) {
-        environment.out << "ordalia-cli " << ORDALIA_VERSION << '\n';
+        environment.out << "ordalia-cli " << ORDALIA_VERSION << "\nProgram folder: "
+                        << pathForMessage(options.folder ? fullPath(options.folder->string())
+                                                         : environment.executableFolder)
+                        << '\n';
         return kExitDone;
     }
     if (options.words.empty()) {

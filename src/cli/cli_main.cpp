@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/program_location.h"
 #include "common/clock.h"
+#include "common/program_folder.h"
 #include "common/unexpected.h"
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
@@ -23,6 +24,7 @@ int run(int argc, char* argv[]) {
         std::error_code ec;
         folder = std::filesystem::absolute(argv[0], ec).parent_path();
     }
+    folder = ordalia::findProgramFolder(folder).path;
     const ordalia::cli::CliEnvironment environment{
         *serial,   *parallel, ordalia::systemClock(),
         std::cout, std::cerr, ordalia::standardErrorIsTerminal(),
