@@ -9,3 +9,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# The programs run from their folder as they stand: the C++ runtime, libgcc and
+# winpthread are linked in, so no mingw DLL has to lie beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
