@@ -1,0 +1,276 @@
+// Pictures made into logo bitmaps: what each format decodes to, the dots the
+// grey values become, the bitmap's bytes as the logo library reads them, and
+// the limits a picture is refused at.
+
+#include "logos/logo_download.h"
+#include "logos/logo_list.h"
+#include "logos/picture_logo.h"
+#include "support/bmp_builder.h"
+#include "support/harness.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include <stb_image_write.h>
+#pragma GCC diagnostic pop
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace ordalia {
+namespace {
+
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using namespace ordalia::testing;
+using Bytes = std::vector<std::uint8_t>;
+
+void append(void* to, void* data, int size) {
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
+}
+
+Bytes png(int w, int h, int channels, const Bytes& pixels) {
+    Bytes out;
+    stbi_write_png_to_func(append, &out, w, h, channels, pixels.data(), w * channels);
+    return out;
+}
+
+Bytes jpeg(int w, int h, const Bytes& grey) {
+    Bytes out;
+    stbi_write_jpg_to_func(append, &out, w, h, 1, grey.data(), 95);
+    return out;
+}
+
+// 2 x 2, colours black, white, red and a fourth that is transparent.
+const Bytes kPaletteGif = {
+    'G',  'I',  'F',  '8',  '9',  'a',  0x02, 0x00, 0x02, 0x00, 0xF1, 0x00, 0x00, // screen
+    0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF,       // palette
+    0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x03, 0x00,             // colour 3 transparent
+    0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, // image 2 x 2
+    0x02, 0x04, 0x04, 0x43, 0x71, 0x05, 0x00, 0x3B};            // LZW 0 1 2 3, end
+
+// 2 x 2 at 24 bits: top row black, white; bottom row blue, green (stored first).
+Bytes bmp24() {
+    Bytes out(54 + 2 * 8, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    putLe32(out, 2, static_cast<std::uint32_t>(out.size()));
+    putLe32(out, 10, 54);
+    putLe32(out, 14, 40);
+    putLe32(out, 18, 2);
+    putLe32(out, 22, 2);
+    putLe16(out, 26, 1);
+    putLe16(out, 28, 24);
+    const Bytes rows = {255, 0, 0, 0, 255, 0, 0, 0, /* top: */ 0, 0, 0, 255, 255, 255, 0, 0};
+    std::copy(rows.begin(), rows.end(), out.begin() + 54);
+    return out;
+}
+
+PictureLogoRequest wanted(int width, std::optional<int> threshold = {},
+                          std::int32_t room = kMaxLogoTotalSize) {
+    return {width, threshold, room};
+}
+
+GreyPicture picture(int w, int h, Bytes grey) {
+    return GreyPicture{w, h, std::move(grey)};
+}
+
+TEST(PictureLogo, EachFormatDecodesToGreyOverWhitePaper) {
+    struct Case {
+        const char* name;
+        Bytes file;
+        int width, height;
+        Bytes grey;
+        int tolerance;
+    };
+    const Case kCases[] = {
+        // opaque red, transparent black, half-transparent black, opaque white
+        {"PNG with alpha",
+         png(4, 1, 4, {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 128, 255, 255, 255, 255}),
+         4,
+         1,
+         {76, 255, 127, 255},
+         0},
+        {"palette GIF, transparent colour", kPaletteGif, 2, 2, {0, 255, 76, 255}, 0},
+        {"24-bit BMP, rows bottom-up", bmp24(), 2, 2, {0, 255, 29, 150}, 0},
+        {"grey JPEG", jpeg(8, 8, Bytes(64, 100)), 8, 8, Bytes(64, 100), 2},
+        {"1-bit BMP", monochromeBmp({"#.", ".#"}), 2, 2, {0, 255, 255, 0}, 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const PictureRead read = decodePicture(c.file, "p");
+        ASSERT_TRUE(read.picture) << read.message;
+        EXPECT_EQ(read.picture->width, c.width);
+        EXPECT_EQ(read.picture->height, c.height);
+        ASSERT_EQ(read.picture->grey.size(), c.grey.size());
+        for (std::size_t i = 0; i < c.grey.size(); ++i)
+            EXPECT_NEAR(read.picture->grey[i], c.grey[i], c.tolerance) << i;
+    }
+}
+
+TEST(PictureLogo, UnreadableAndHugePicturesAreRefusedBeforeDecoding) {
+    Bytes huge = png(1, 1, 1, {0});
+    putLe32(huge, 16, 0x10270000); // IHDR width and height 10,000 (big-endian)
+    putLe32(huge, 20, 0x10270000);
+    const struct {
+        const char* name;
+        Bytes file;
+        const char* said;
+    } kCases[] = {
+        {"text", {'h', 'e', 'l', 'l', 'o'}, "The file p is not a picture this program can read"},
+        {"cut PNG", Bytes(huge.begin(), huge.begin() + 20), "not a picture"},
+        {"100 megapixels", huge, "is 10000 x 10000 pixels, more than the 25000000 pixels"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const PictureRead read = decodePicture(c.file, "p");
+        EXPECT_FALSE(read.picture);
+        EXPECT_THAT(read.message, HasSubstr(c.said));
+    }
+}
+
+TEST(PictureLogo, PrintedShareFollowsDarknessAndTheThresholdCuts) {
+    // Eight bands of 64 x 32, from black to white.
+    Bytes grey;
+    for (int band = 0; band < 8; ++band)
+        grey.insert(grey.end(), 64 * 32, static_cast<std::uint8_t>(band * 255 / 7));
+    const GreyPicture ramp = picture(64, 8 * 32, grey);
+    for (const std::optional<int> threshold : {std::optional<int>(), std::optional<int>(128)}) {
+        const DotPicture dots = toDots(ramp, threshold);
+        for (int band = 0; band < 8; ++band) {
+            SCOPED_TRACE(band);
+            const auto from = dots.dots.begin() + band * 64 * 32;
+            const double share = std::count(from, from + 64 * 32, 1) / double(64 * 32);
+            const double darkness = 1.0 - (band * 255 / 7) / 255.0;
+            if (threshold)
+                EXPECT_EQ(share, band * 255 / 7 < 128 ? 1.0 : 0.0);
+            else
+                EXPECT_NEAR(share, darkness, 0.02);
+        }
+    }
+}
+
+TEST(PictureLogo, AnAreaFilterScalesAndTheHeightFollows) {
+    const GreyPicture stripes = picture(4, 2, {0, 255, 0, 255, 0, 0, 255, 255});
+    const GreyPicture half = scalePicture(stripes, 2);
+    EXPECT_EQ(half.height, 1);
+    EXPECT_THAT(half.grey, ElementsAreArray({64, 191})); // (0+255+0+0)/4, (0+255+255+255)/4
+    const GreyPicture third = scalePicture(picture(3, 1, {0, 90, 255}), 2);
+    EXPECT_THAT(third.grey, ElementsAreArray({30, 200})); // 0 and half of 90; the rest
+    EXPECT_THAT(scalePicture(picture(1, 1, {7}), 3).grey,
+                ElementsAreArray({7, 7, 7, 7, 7, 7, 7, 7, 7}));
+}
+
+TEST(PictureLogo, TheDefaultWidthIsThePapersForTheSavedMode) {
+    Harness h;
+    const GreyPicture wide = picture(1000, 10, Bytes(10000, 0));
+    const struct {
+        const char* name;
+        std::optional<std::uint8_t> mode;
+        int pictureWidth, expected;
+    } kCases[] = {
+        {"2 inch", 0, 1000, 384},
+        {"3 inch", 1, 1000, 576},
+        {"Epson Emulation", 2, 1000, 576},
+        {"nothing saved", {}, 1000, 576},
+        {"a narrower picture", 0, 200, 200},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(h.folder.path() / "user_setting");
+        if (c.mode)
+            h.folder.write("user_setting", Bytes{0, *c.mode, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0});
+        EXPECT_EQ(
+            defaultLogoWidth(picture(c.pictureWidth, 1, Bytes(c.pictureWidth, 0)), h.folder.path()),
+            c.expected);
+    }
+    const PictureLogo logo = makePictureLogo(wide, wanted(384));
+    EXPECT_EQ(logo.dots.width * 1000 + logo.dots.height, 384 * 1000 + 4); // 3.84 rows rounded
+}
+
+TEST(PictureLogo, TheBitmapIsALogoWithColumnDataOfItsDots) {
+    // Top row printed across all 9 dots, the bottom row at the left only.
+    DotPicture dots{9, 2, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}};
+    const Bytes bmp = dotsToBmp(dots);
+    EXPECT_EQ(Bytes(bmp.begin(), bmp.begin() + 30),
+              (Bytes{'B', 'M', 70,         0, 0,  0, 0,           0, 0,          0,
+                     62,  0,   0,          0, 40, 0, 0,           0, 9 /*wide*/, 0,
+                     0,   0,   2 /*high*/, 0, 0,  0, 1 /*plane*/, 0, 1 /*bit*/,  0}));
+    EXPECT_THAT(Bytes(bmp.begin() + 54, bmp.end()),
+                ElementsAreArray({0, 0, 0, 0, 255, 255, 255, 0, // black, white
+                                  0x7F, 0xFF, 0, 0,             // bottom row first
+                                  0x00, 0x7F, 0, 0}));
+    Harness h;
+    const auto file = h.folder.write("dots.bmp", bmp);
+    const auto buffers = makeLogoBuffers();
+    const LogoBlock block = convertLogoBitmap(file, *buffers);
+    EXPECT_THAT(block.bytes,
+                ElementsAreArray({2,    0,    1,    0, 0xC0, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                  0x80, 0x80, 0x80, 0, 0,    0,    0,    0,    0,    0}));
+}
+
+TEST(PictureLogo, ASizeOutOfTheLimitsIsRefusedWithTheWidestThatFits) {
+    const GreyPicture square = picture(3000, 3000, Bytes(9000000, 128));
+    const GreyPicture flat = picture(3000, 30, Bytes(90000, 128));
+    const struct {
+        const char* name;
+        const GreyPicture& picture;
+        PictureLogoRequest request;
+        const char* said;
+    } kCases[] = {
+        {"no width", square, wanted(0), "The width of a logo must be at least 1 dot."},
+        {"threshold 256", square, wanted(100, 256),
+         "The threshold must be a number from 0 to 255."},
+        {"threshold -1", square, wanted(100, -1), "The threshold must be a number from 0 to 255."},
+        {"wider than a logo", flat, wanted(2017),
+         "20 dots high cannot be made: it is wider than 2016"},
+        {"beyond 128K", square, wanted(1500),
+         "would be 282062 bytes, more than the 131071 bytes left"},
+        {"beyond what is left", square, wanted(500, {}, 20000), "more than the 20000 bytes left"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const PictureLogo logo = makePictureLogo(c.picture, c.request);
+        EXPECT_EQ(logo.outcome, Outcome::Refused);
+        EXPECT_THAT(logo.message, HasSubstr(c.said));
+        if (c.request.width < 500)
+            continue;
+        const int widest = widestFittingLogo(c.picture, c.request.width, c.request.totalRoom);
+        EXPECT_THAT(logo.message,
+                    HasSubstr("The widest that fits is " + std::to_string(widest) + " dots."));
+        PictureLogoRequest fits = c.request;
+        fits.width = widest;
+        EXPECT_EQ(makePictureLogo(c.picture, fits).outcome, Outcome::Done);
+        fits.width = widest + 1;
+        EXPECT_EQ(makePictureLogo(c.picture, fits).outcome, Outcome::Refused);
+    }
+}
+
+TEST(PictureLogo, AddedUnderAFreeNameOrNotWrittenAtAll) {
+    Harness h;
+    const Services services = h.services();
+    LogoLibrary library;
+    const auto buffers = makeLogoBuffers();
+    const PictureLogo logo = makePictureLogo(picture(16, 8, Bytes(128, 0)), wanted(16));
+    h.folder.write("logos/shop.bmp", "someone else's");
+    for (const char* name : {"shop-2.bmp", "shop-3.bmp"})
+        EXPECT_EQ(addPictureLogo(services, library, *buffers, logo, "/pictures/shop.png"),
+                  Outcome::Done)
+            << name;
+    EXPECT_EQ(h.folder.read("logos/shop.bmp"),
+              Bytes({'s', 'o', 'm', 'e', 'o', 'n', 'e', ' ', 'e', 'l', 's', 'e', '\'', 's'}));
+    EXPECT_EQ(h.folder.read("logos/shop-3.bmp"), logo.bmp);
+    ASSERT_EQ(library.rows().size(), 2u);
+    EXPECT_EQ(library.rows()[1], (LogoListRow{"2", "shop-3.bmp", "94"}));
+    // The total refuses the next one: its message, and no file left behind.
+    library.LogoTotalSize = 131000;
+    EXPECT_EQ(addPictureLogo(services, library, *buffers, logo, "/pictures/shop.png"),
+              Outcome::Refused);
+    EXPECT_EQ(h.dialogs.texts(), std::vector<std::string>{std::string(kLogoTotalMessage)});
+    EXPECT_FALSE(std::filesystem::exists(h.folder.path() / "logos/shop-4.bmp"));
+}
+
+} // namespace
+} // namespace ordalia
