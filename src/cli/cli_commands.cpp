@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "cli/cli_console.h"
+#include "cli/cli_logo_make.h"
 #include "cli/cli_options.h"
 #include "codepages/code_page_image.h"
 #include "codepages/code_page_table.h"
@@ -485,8 +486,14 @@ Outcome logo(const Command& c) {
         return logoPrint(c);
     if (sub == "convert")
         return logoConvert(c);
+    if (sub == "make") {
+        c.expectOperands(4, "logo make PICTURE OUT [--width DOTS] [--threshold 0-255]");
+        return makeLogoFile(c.folder(),
+                            {c.words()[2], c.words()[3], c.options.width, c.options.threshold},
+                            c.console);
+    }
     throw UsageError("Usage: ordalia-cli logo add BMP | list | clear | download | print all|N | "
-                     "convert BMP OUT");
+                     "convert BMP OUT | make PICTURE OUT");
 }
 
 // --- compound fonts and the burn file ---
@@ -549,6 +556,9 @@ void checkOptions(const CliOptions& options, const CommandEntry& entry) {
         throw UsageError("--self-test belongs to test-page, not to " + line + ".");
     if (options.ignoreMalfunction && entry.name != "firmware")
         throw UsageError("--ignore-malfunction belongs to firmware, not to " + line + ".");
+    if ((options.width || options.threshold) && line != "logo make")
+        throw UsageError(std::string(options.width ? "--width" : "--threshold") +
+                         " belongs to logo make, not to " + line + ".");
     if (!options.fields.empty() && line != "settings download")
         throw UsageError("--" + options.fields.front().first +
                          " belongs to settings download, not to " + line + ".");

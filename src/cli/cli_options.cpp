@@ -17,7 +17,7 @@ bool isSettingsField(std::string_view name) {
 
 bool takesValue(std::string_view name) {
     return name == "port" || name == "settings" || name == "parallel" || name == "folder" ||
-           isSettingsField(name);
+           name == "width" || name == "threshold" || isSettingsField(name);
 }
 
 template <std::size_t N>
@@ -122,6 +122,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             if (value->empty())
                 return failure("The option --folder needs a folder.");
             options.folder = std::filesystem::path(*value);
+        } else if (name == "width") {
+            options.width = *value;
+        } else if (name == "threshold") {
+            options.threshold = *value;
         } else if (name == "parallel") {
             const std::string which = lowerAscii(*value);
             if (which == "lpt1")
@@ -163,6 +167,11 @@ Commands:
   logo download             store every listed logo in the printer
   logo print all|N          print every stored logo, or logo N
   logo convert BMP OUT      write the FS q block of one bitmap to OUT
+  logo make PICTURE OUT [--width DOTS] [--threshold 0-255]
+                            make a PNG, JPEG, GIF or BMP picture into a logo
+                            bitmap OUT for logo add: the paper's width (384
+                            dots for "2 inch", else 576) unless narrower,
+                            dithered unless a threshold is given
   compound FILE             download a compound (double-byte) font file
   burn FIRMWARE             write the burn file: FIRMWARE and the code page image
 

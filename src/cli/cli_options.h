@@ -24,8 +24,10 @@ struct CliOptions {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    bool selfTest = false;          // test-page --self-test
-    bool ignoreMalfunction = false; // firmware --ignore-malfunction
+    bool selfTest = false;                // test-page --self-test
+    bool ignoreMalfunction = false;       // firmware --ignore-malfunction
+    std::optional<std::string> width;     // logo make --width DOTS
+    std::optional<std::string> threshold; // logo make --threshold 0-255
     // The printer settings given on the command line, as (field, text) in
     // the order given: ("density", "Dark").
     std::vector<std::pair<std::string, std::string>> fields;
