@@ -130,8 +130,33 @@ struct Case {
     PrinterOptions options = {};
 };
 
+// Options as the command line sets the printer's state and identity.
+PrinterOptions given(std::initializer_list<std::pair<std::string_view, std::string_view>> options) {
+    PrinterOptions out;
+    for (const auto& [option, value] : options) {
+        EXPECT_TRUE(isPrinterStateOption(option)) << option;
+        EXPECT_EQ(applyPrinterStateOption(option, value, out), std::nullopt) << option;
+    }
+    return out;
+}
+
 std::vector<Case> cases() {
     std::vector<Case> out = {
+        {"status: paper near its end, still on line",
+         "DLE EOT 1 > 0x12; DLE EOT 2 > 0x12; DLE EOT 3 > 0x12; DLE EOT 4 > 0x1E; DLE EOT 5 >", "",
+         given({{"--paper", "near-end"}})},
+        {"status: paper end stops the printer",
+         "DLE EOT 1 > 0x1A; DLE EOT 2 > 0x32; DLE EOT 4 > 0x7E", "", given({{"--paper", "end"}})},
+        {"status: an open cover stops the printer",
+         "DLE EOT 1 > 0x1A; DLE EOT 2 > 0x16; DLE EOT 4 > 0x12", "", given({{"--cover", "open"}})},
+        {"identity as given",
+         R"(GS "I" 65 > 0x5F "2.1" 0; GS "I" 66 > 0x5F "M" 0; GS "I" 67 > 0x5F "X-58" 0;
+            GS "I" 68 > 0x5F "" 0)",
+         "",
+         given({{"--firmware", "2.1"},
+                {"--maker", "M"},
+                {"--model-name", "X-58"},
+                {"--serial", ""}})},
         {"printer ID and status queries",
          R"(GS "I" 1 > 0x20; GS "I" 2 > 0x02; GS "I" 3 > 0x10; GS "I" 49 > 0x20;
             GS "I" 0x41 > 0x5F "1.00" 0; GS "I" 0x42 > 0x5F "KOVIR" 0; GS "I" 0x7F > ;
@@ -180,6 +205,13 @@ std::vector<Case> cases() {
                        PrinterOptions{.faults = {.wrongReply = WrongReply{k, 0x00}}}});
     }
     return out;
+}
+
+TEST(PrinterModel, StateOptionsRefuseWhatTheyDoNotTake) {
+    PrinterOptions options;
+    EXPECT_EQ(applyPrinterStateOption("--paper", "empty", options), "ok, near-end or end");
+    EXPECT_EQ(applyPrinterStateOption("--cover", "ajar", options), "open or closed");
+    EXPECT_FALSE(isPrinterStateOption("--silent"));
 }
 
 TEST(PrinterModel, RepliesAndNvMemoryOfEachExchange) {

@@ -115,7 +115,7 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
         PrinterOptions& printer = args.options.printer;
 
         if (option == "--help" || option == "-h") {
-            std::cout << kUsage;
+            std::cout << kUsage << "\nPrinter state and identity:\n" << kPrinterStateUsage;
             return 0;
         } else if (option == "--ports") {
             const auto text = value();
@@ -181,6 +181,11 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             args.options.baud = static_cast<std::uint32_t>(*n);
         } else if (option == "--paced") {
             args.options.paced = true;
+        } else if (isPrinterStateOption(option)) {
+            const auto text = value();
+            if (const auto takes = text ? applyPrinterStateOption(option, *text, printer)
+                                        : std::optional<std::string>("a value"))
+                return bad(*takes);
         } else if (option == "--silent") {
             printer.faults.silent = true;
         } else if (option == "--wrong-reply") {

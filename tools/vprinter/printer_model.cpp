@@ -34,6 +34,26 @@ Bytes identityText(std::string_view text) {
     return out;
 }
 
+// DLE EOT n: bits 1 and 4 always set, 0 and 7 always clear; nothing for an
+// n it does not know.
+std::optional<std::uint8_t> statusByte(const PrinterState& state, std::uint8_t n) {
+    constexpr std::uint8_t kFixed = 0x12;
+    const bool end = state.paper == PaperState::End;
+    switch (n) {
+    case 1: // printer: bit 3 off line
+        return static_cast<std::uint8_t>(kFixed | (state.offLine() ? 0x08 : 0));
+    case 2: // off-line cause: bit 2 cover open, bit 5 stopped by the paper end
+        return static_cast<std::uint8_t>(kFixed | (state.coverOpen ? 0x04 : 0) | (end ? 0x20 : 0));
+    case 3: // errors: none
+        return kFixed;
+    case 4: // roll sensors: bits 2-3 near end (seen at the end too), bits 5-6 end
+        return static_cast<std::uint8_t>(kFixed | (state.paper != PaperState::Ok ? 0x0C : 0) |
+                                         (end ? 0x60 : 0));
+    default:
+        return std::nullopt;
+    }
+}
+
 std::string_view compoundLanguageName(std::uint8_t language) {
     switch (language) {
     case 1:
@@ -50,6 +70,38 @@ std::string_view compoundLanguageName(std::uint8_t language) {
 }
 
 } // namespace
+
+bool isPrinterStateOption(std::string_view option) {
+    return option == "--paper" || option == "--cover" || option == "--model-name" ||
+           option == "--firmware" || option == "--maker" || option == "--serial";
+}
+
+std::optional<std::string> applyPrinterStateOption(std::string_view option, std::string_view value,
+                                                   PrinterOptions& options) {
+    PrinterState& state = options.state;
+    PrinterIdentity& identity = options.identity;
+    if (option == "--paper") {
+        if (value == "ok")
+            state.paper = PaperState::Ok;
+        else if (value == "near-end")
+            state.paper = PaperState::NearEnd;
+        else if (value == "end")
+            state.paper = PaperState::End;
+        else
+            return "ok, near-end or end";
+    } else if (option == "--cover") {
+        if (value != "open" && value != "closed")
+            return "open or closed";
+        state.coverOpen = value == "open";
+    } else {
+        std::string& text = option == "--model-name" ? identity.model
+                            : option == "--firmware" ? identity.firmwareVersion
+                            : option == "--maker"    ? identity.maker
+                                                     : identity.serialNumber;
+        text = value;
+    }
+    return std::nullopt;
+}
 
 std::size_t compoundDataLength(std::uint8_t language) {
     switch (language) {
@@ -330,9 +382,11 @@ void PrinterModel::onCommand(const EscPosCommand& command) {
             handleIdentity(command);
             break;
         case CommandId::DleEot:
-            // Real-time status: on line, no error, paper present.
-            if (command.at(2) >= 1 && command.at(2) <= 4)
-                queueReply({0x12});
+            if (const auto status = statusByte(m_options.state, command.at(2))) {
+                note("DLE EOT " + std::to_string(command.at(2)) + ": " +
+                     (m_options.faults.silent ? "silent, no answer" : "answered " + hex(*status)));
+                queueReply({*status});
+            }
             break;
         case CommandId::Gsr:
             // Paper sensor and drawer status: nothing to report.

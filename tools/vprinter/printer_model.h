@@ -49,6 +49,16 @@ struct PrinterIdentity {
     std::string serialNumber = "00000001";
 };
 
+// The paper roll and the cover as the printer's sensors see them; DLE EOT
+// reports them.
+enum class PaperState { Ok, NearEnd, End };
+struct PrinterState {
+    PaperState paper = PaperState::Ok;
+    bool coverOpen = false;
+    // As a printer does: an open cover or the end of the roll stops it.
+    bool offLine() const { return coverOpen || paper == PaperState::End; }
+};
+
 // Reply `byte` instead of 0xAA at reply point `point` of every exchange.
 // Point 0 is the reply to the request; in the settings exchange points 1 and
 // 2 follow the "flash3" bytes and 3 to 13 record bytes 1 to 11; in the
@@ -80,7 +90,23 @@ struct PrinterOptions {
     bool expectRawFirmware = false;
     Faults faults;
     PrinterIdentity identity;
+    PrinterState state;
 };
+
+// The command-line options that set the state and the identity (--paper,
+// --cover, --model-name, --firmware, --maker, --serial).
+bool isPrinterStateOption(std::string_view option);
+// Sets `option` from `value`; what the option takes when the value does not fit.
+std::optional<std::string> applyPrinterStateOption(std::string_view option, std::string_view value,
+                                                   PrinterOptions& options);
+inline constexpr std::string_view kPrinterStateUsage =
+    R"(  --paper ok|near-end|end  the paper roll sensors (default ok)
+  --cover open|closed     the cover (default closed); an open cover or the
+                          paper end puts the printer off line
+  --model-name TEXT, --firmware TEXT, --maker TEXT, --serial TEXT
+                          what GS I 67, 65, 66 and 68 answer (default
+                          VIRTUAL-80, 1.00, KOVIR, 00000001)
+)";
 
 enum class PrinterMode {
     EscPos,
@@ -175,6 +201,7 @@ public:
     std::optional<TimePoint> nextDeadline() const;
 
     Faults& faults() { return m_options.faults; }
+    PrinterState& state() { return m_options.state; }
     void setExpectRawFirmware(bool on);
     void setProgrammingTime(Millis time) { m_options.programmingTime = time; }
     void setReplyDelay(Millis delay) { m_options.replyDelay = delay; }
