@@ -1,11 +1,257 @@
+// A network printer on POSIX systems: one TCP connection to its raw printing
+// port. The output queue count is SIOCOUTQ (bytes the printer has not yet
+// acknowledged), the input queue count FIONREAD; a connection the printer
+// closed counts as a hang-up, as on a serial line.
+
+#include "link/network_address.h"
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
-namespace ordalia {
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
-// Not reachable on this system yet.
+namespace ordalia {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// A printer on the same network answers a connection in milliseconds; one
+// that has not in this long is off or elsewhere.
+constexpr std::chrono::milliseconds kConnectLimit{3000};
+// A printer that takes no byte for this long has stopped reading.
+constexpr std::chrono::milliseconds kWriteLimit{5000};
+
+std::string hostAndPort(const NetworkAddress& address) {
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+PortError connectError(int code, const std::string& where) {
+    switch (code) {
+    case ECONNREFUSED:
+        return {PortErrorKind::NoSuchPort,
+                where + " refused the connection. Is it a network printer, and does it take raw "
+                        "printing on that port?"};
+    case ETIMEDOUT:
+        return {PortErrorKind::Timeout, where + " did not answer within " +
+                                            std::to_string(kConnectLimit.count() / 1000) +
+                                            " s. Is the printer on and on this network?"};
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+    default:
+        return {PortErrorKind::Io, where + ": " + std::strerror(code) + "."};
+    }
+}
+
+class PosixNetworkPort final : public SerialPort {
+public:
+    ~PosixNetworkPort() override { close(); }
+
+    std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
+        close();
+        std::string why;
+        const auto address = parseNetworkAddress(device, &why);
+        if (!address)
+            return PortError{PortErrorKind::BadSettings, why};
+        m_where = hostAndPort(*address);
+
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const std::string service = std::to_string(address->port);
+        const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
+        if (resolved != 0)
+            return PortError{PortErrorKind::NoSuchPort, "the printer's host name " + address->host +
+                                                            " is not known (" +
+                                                            ::gai_strerror(resolved) + ")."};
+        // Each address the name has, in the order given, within one limit.
+        const auto deadline = SteadyClock::now() + kConnectLimit;
+        int lastError = ETIMEDOUT;
+        for (addrinfo* a = found; a && m_fd < 0; a = a->ai_next) {
+            const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                    a->ai_protocol);
+            if (fd < 0) {
+                lastError = errno;
+                continue;
+            }
+            lastError = connectWithin(fd, a->ai_addr, a->ai_addrlen, deadline);
+            if (lastError == 0)
+                m_fd = fd;
+            else
+                ::close(fd);
+        }
+        ::freeaddrinfo(found);
+        if (m_fd < 0)
+            return connectError(lastError, m_where);
+        // Byte-at-a-time runs and the 12-byte requests go out as written,
+        // not held back for an acknowledgement that comes only with more data.
+        const int on = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        m_hungUp = false;
+        return std::nullopt;
+    }
+
+    void close() override {
+        if (m_fd < 0)
+            return;
+        // Unread input would make the close a reset, which may throw away the
+        // last bytes before the printer has read them.
+        (void)readAll();
+        ::shutdown(m_fd, SHUT_WR);
+        ::close(m_fd);
+        m_fd = -1;
+    }
+
+    bool isOpen() const override { return m_fd >= 0; }
+
+    std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
+        if (m_fd < 0)
+            return PortError{PortErrorKind::Io, "the port is not open."};
+        auto deadline = SteadyClock::now() + kWriteLimit;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                deadline = SteadyClock::now() + kWriteLimit;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return sendError(errno);
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - SteadyClock::now());
+            if (left.count() <= 0)
+                return PortError{PortErrorKind::Timeout,
+                                 "the printer at " + m_where + " took no more bytes for " +
+                                     std::to_string(kWriteLimit.count()) + " ms."};
+            pollfd p{m_fd, POLLOUT, 0};
+            const int ready =
+                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+            if (ready > 0 && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLOUT)) {
+                m_hungUp = true;
+                return hangUp();
+            }
+        }
+        return std::nullopt;
+    }
+
+    int outputQueueCount() override {
+        int count = 0;
+        if (m_fd < 0 || peerGone(POLLRDHUP | POLLHUP | POLLERR) ||
+            ::ioctl(m_fd, SIOCOUTQ, &count) != 0)
+            return -1;
+        return count;
+    }
+
+    int inputQueueCount() override {
+        int count = 0;
+        if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &count) != 0)
+            return -1;
+        // What the printer sent before it closed is still its reply.
+        if (count == 0 && peerGone(POLLRDHUP | POLLHUP | POLLERR))
+            return -1;
+        return count;
+    }
+
+    std::vector<std::uint8_t> readAll() override {
+        std::vector<std::uint8_t> out;
+        if (m_fd < 0)
+            return out;
+        std::uint8_t buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0) {
+                out.insert(out.end(), buffer, buffer + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+                m_hungUp = true; // closed by the printer, or reset
+            break;
+        }
+        return out;
+    }
+
+private:
+    static int connectWithin(int fd, const sockaddr* address, socklen_t length,
+                             SteadyClock::time_point deadline) {
+        if (::connect(fd, address, length) == 0)
+            return 0;
+        if (errno != EINPROGRESS && errno != EINTR)
+            return errno;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - SteadyClock::now());
+            if (left.count() <= 0)
+                return ETIMEDOUT;
+            pollfd p{fd, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0)
+                return errno;
+            if (ready == 0)
+                return ETIMEDOUT;
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                return errno;
+            return error;
+        }
+    }
+
+    // The printer closed the connection or it was reset: seen once, it stays.
+    bool peerGone(short events) {
+        if (m_hungUp)
+            return true;
+        pollfd p{m_fd, static_cast<short>(events), 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (events | POLLNVAL)))
+            m_hungUp = true;
+        return m_hungUp;
+    }
+
+    PortError hangUp() const {
+        return {PortErrorKind::Disconnected,
+                "the printer at " + m_where + " closed the connection."};
+    }
+
+    PortError sendError(int code) {
+        if (code == EPIPE || code == ECONNRESET || code == ENOTCONN) {
+            m_hungUp = true;
+            return hangUp();
+        }
+        return {PortErrorKind::Io,
+                "sending to " + m_where + " failed: " + std::strerror(code) + "."};
+    }
+
+    int m_fd = -1;
+    bool m_hungUp = false;
+    std::string m_where;
+};
+
+} // namespace
+
 std::unique_ptr<SerialPort> createNetworkPort() {
-    return nullptr;
+    return std::make_unique<PosixNetworkPort>();
 }
 
 } // namespace ordalia

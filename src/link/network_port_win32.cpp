@@ -1,11 +1,281 @@
+// A network printer on Windows: one TCP connection through Winsock to the
+// printer's raw printing port. Windows has no count of unacknowledged bytes,
+// so the output queue counts 0 once send() has taken the bytes; the input
+// queue count is FIONREAD. A connection the printer closed counts as a
+// hang-up, as on a serial line.
+
+#include "link/network_address.h"
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
-namespace ordalia {
+#include <algorithm>
+#include <chrono>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
-// Not reachable on this system yet.
+namespace ordalia {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kConnectLimit{3000};
+constexpr std::chrono::milliseconds kWriteLimit{5000};
+
+// Winsock is started once for the life of the program.
+bool winsockStarted() {
+    static const bool started = [] {
+        WSADATA data{};
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+std::string systemMessage(int code) {
+    char* text = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = text ? text : "error " + std::to_string(code);
+    if (text)
+        LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
+std::string hostAndPort(const NetworkAddress& address) {
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+PortError connectError(int code, const std::string& where) {
+    switch (code) {
+    case WSAECONNREFUSED:
+        return {PortErrorKind::NoSuchPort,
+                where + " refused the connection. Is it a network printer, and does it take raw "
+                        "printing on that port?"};
+    case WSAETIMEDOUT:
+        return {PortErrorKind::Timeout, where + " did not answer within " +
+                                            std::to_string(kConnectLimit.count() / 1000) +
+                                            " s. Is the printer on and on this network?"};
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+    default:
+        return {PortErrorKind::Io, where + ": " + systemMessage(code) + "."};
+    }
+}
+
+int connectWithin(SOCKET s, const sockaddr* address, int length, SteadyClock::time_point deadline) {
+    if (::connect(s, address, length) == 0)
+        return 0;
+    const int started = WSAGetLastError();
+    if (started != WSAEWOULDBLOCK)
+        return started;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0)
+        return WSAETIMEDOUT;
+    WSAPOLLFD p{};
+    p.fd = s;
+    p.events = POLLWRNORM;
+    const int ready = WSAPoll(&p, 1, static_cast<INT>(left.count()));
+    if (ready == SOCKET_ERROR)
+        return WSAGetLastError();
+    if (ready == 0)
+        return WSAETIMEDOUT;
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        return WSAGetLastError();
+    // A refused connection shows as POLLERR with SO_ERROR set, or as POLLHUP.
+    if (error == 0 && (p.revents & (POLLERR | POLLHUP)))
+        return WSAECONNREFUSED;
+    return error;
+}
+
+class Win32NetworkPort final : public SerialPort {
+public:
+    ~Win32NetworkPort() override { close(); }
+
+    std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
+        close();
+        std::string why;
+        const auto address = parseNetworkAddress(device, &why);
+        if (!address)
+            return PortError{PortErrorKind::BadSettings, why};
+        m_where = hostAndPort(*address);
+        if (!winsockStarted())
+            return PortError{PortErrorKind::Io, "the network is not available (WSAStartup)."};
+
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const std::string service = std::to_string(address->port);
+        const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
+        if (resolved != 0)
+            return PortError{PortErrorKind::NoSuchPort, "the printer's host name " + address->host +
+                                                            " is not known (" +
+                                                            systemMessage(resolved) + ")."};
+        const auto deadline = SteadyClock::now() + kConnectLimit;
+        int lastError = WSAETIMEDOUT;
+        for (addrinfo* a = found; a && m_socket == INVALID_SOCKET; a = a->ai_next) {
+            const SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+            if (s == INVALID_SOCKET) {
+                lastError = WSAGetLastError();
+                continue;
+            }
+            u_long nonBlocking = 1;
+            ::ioctlsocket(s, FIONBIO, &nonBlocking);
+            lastError = connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), deadline);
+            if (lastError == 0)
+                m_socket = s;
+            else
+                ::closesocket(s);
+        }
+        ::freeaddrinfo(found);
+        if (m_socket == INVALID_SOCKET)
+            return connectError(lastError, m_where);
+        const BOOL on = TRUE;
+        ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                     sizeof on);
+        ::setsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on),
+                     sizeof on);
+        m_hungUp = false;
+        return std::nullopt;
+    }
+
+    void close() override {
+        if (m_socket == INVALID_SOCKET)
+            return;
+        // Unread input would make the close a reset, which may throw away the
+        // last bytes before the printer has read them.
+        (void)readAll();
+        ::shutdown(m_socket, SD_SEND);
+        ::closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+    }
+
+    bool isOpen() const override { return m_socket != INVALID_SOCKET; }
+
+    std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
+        if (m_socket == INVALID_SOCKET)
+            return PortError{PortErrorKind::Io, "the port is not open."};
+        auto deadline = SteadyClock::now() + kWriteLimit;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - done, 65536));
+            const int n =
+                ::send(m_socket, reinterpret_cast<const char*>(bytes.data() + done), chunk, 0);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                deadline = SteadyClock::now() + kWriteLimit;
+                continue;
+            }
+            const int code = WSAGetLastError();
+            if (code != WSAEWOULDBLOCK)
+                return sendError(code);
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - SteadyClock::now());
+            if (left.count() <= 0)
+                return PortError{PortErrorKind::Timeout,
+                                 "the printer at " + m_where + " took no more bytes for " +
+                                     std::to_string(kWriteLimit.count()) + " ms."};
+            WSAPOLLFD p{};
+            p.fd = m_socket;
+            p.events = POLLWRNORM;
+            const int ready =
+                WSAPoll(&p, 1, static_cast<INT>(std::min<long long>(left.count(), 100)));
+            if (ready > 0 && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLWRNORM)) {
+                m_hungUp = true;
+                return hangUp();
+            }
+        }
+        return std::nullopt;
+    }
+
+    int outputQueueCount() override {
+        if (m_socket == INVALID_SOCKET || peerGone())
+            return -1;
+        return 0;
+    }
+
+    int inputQueueCount() override {
+        u_long count = 0;
+        if (m_socket == INVALID_SOCKET || ::ioctlsocket(m_socket, FIONREAD, &count) != 0)
+            return -1;
+        if (count == 0 && peerGone())
+            return -1;
+        return static_cast<int>(std::min<u_long>(count, 0x7FFFFFFF));
+    }
+
+    std::vector<std::uint8_t> readAll() override {
+        std::vector<std::uint8_t> out;
+        if (m_socket == INVALID_SOCKET)
+            return out;
+        char buffer[4096];
+        for (;;) {
+            const int n = ::recv(m_socket, buffer, sizeof buffer, 0);
+            if (n > 0) {
+                out.insert(out.end(), buffer, buffer + n);
+                continue;
+            }
+            if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK)
+                m_hungUp = true;
+            break;
+        }
+        return out;
+    }
+
+private:
+    // The printer closed the connection or it was reset: seen once, it stays.
+    // A closed connection reads as ready with nothing to read.
+    bool peerGone() {
+        if (m_hungUp)
+            return true;
+        WSAPOLLFD p{};
+        p.fd = m_socket;
+        p.events = POLLRDNORM;
+        if (WSAPoll(&p, 1, 0) > 0) {
+            if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                m_hungUp = true;
+            } else if (p.revents & POLLRDNORM) {
+                char probe = 0;
+                const int n = ::recv(m_socket, &probe, 1, MSG_PEEK);
+                if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK))
+                    m_hungUp = true;
+            }
+        }
+        return m_hungUp;
+    }
+
+    PortError hangUp() const {
+        return {PortErrorKind::Disconnected,
+                "the printer at " + m_where + " closed the connection."};
+    }
+
+    PortError sendError(int code) {
+        if (code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN ||
+            code == WSAENOTCONN) {
+            m_hungUp = true;
+            return hangUp();
+        }
+        return {PortErrorKind::Io,
+                "sending to " + m_where + " failed: " + systemMessage(code) + "."};
+    }
+
+    SOCKET m_socket = INVALID_SOCKET;
+    bool m_hungUp = false;
+    std::string m_where;
+};
+
+} // namespace
+
 std::unique_ptr<SerialPort> createNetworkPort() {
-    return nullptr;
+    return std::make_unique<Win32NetworkPort>();
 }
 
 } // namespace ordalia

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/ui.h"
+#include "link/network_address.h"
 #include "link/parallel_port.h"
 #include "link/port_names.h"
 
@@ -12,7 +13,9 @@ namespace ordalia {
 
 PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
     : m_services(services), m_choice(std::move(choice)), m_lastPumpMs(m_services.clock.tickMs()) {
-    if (!m_choice.device.empty())
+    if (m_choice.networkSelected)
+        m_device = m_choice.host.empty() ? "" : std::string(kNetworkScheme) + m_choice.host;
+    else if (!m_choice.device.empty())
         m_device = m_choice.device;
     else if (m_choice.portIndex > 0)
         m_device = resolvePortName(m_choice.portIndex, m_services.programFolder).device;
@@ -31,6 +34,8 @@ PrinterLink::~PrinterLink() {
 }
 
 std::string PrinterLink::portDescription() const {
+    if (m_choice.networkSelected)
+        return m_device.empty() ? "the network printer" : m_device;
     if (!m_choice.device.empty())
         return m_choice.device;
     if (m_choice.portIndex <= 0)
@@ -53,19 +58,26 @@ void PrinterLink::keepWindowAlive() {
 
 void PrinterLink::OpenSerialPort() {
     flush();
-    if (m_choice.device.empty() && m_choice.portIndex < 0)
+    if (m_choice.networkSelected && m_choice.host.empty())
+        fail(PortErrorKind::NoSuchPort,
+             "No network printer is given. Please type its address (host or host:port) "
+             "beside \"Network\".");
+    if (!m_choice.networkSelected && m_choice.device.empty() && m_choice.portIndex < 0)
         fail(PortErrorKind::NoSuchPort,
              "The text in the port list is none of its entries, so no port can be opened. "
              "Please choose COM 1 to COM 8 from the list.");
-    if (m_choice.device.empty() && m_choice.portIndex == 0)
+    if (!m_choice.networkSelected && m_choice.device.empty() && m_choice.portIndex == 0)
         fail(PortErrorKind::NoSuchPort,
              "No serial port is chosen: the port list shows its blank entry. Please choose "
              "COM 1 to COM 8 from the list.");
+    m_hasLine = deviceKind(m_device) == DeviceKind::Line;
     std::string why;
     const auto settings = parseSerialSettings(m_choice.settings, &why);
-    if (!settings)
+    // With no line the settings are not used, so a text the line could not
+    // take stops nothing.
+    if (!settings && m_hasLine)
         fail(PortErrorKind::BadSettings, why);
-    m_settings = *settings;
+    m_settings = settings.value_or(SerialSettings{});
     if (m_services.serial.isOpen())
         m_services.serial.close();
     if (auto error = m_services.serial.open(m_device, m_settings))
@@ -137,6 +149,8 @@ void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes) {
 }
 
 std::uint64_t PrinterLink::lineMicros(std::size_t bytes) const {
+    if (!m_hasLine)
+        return 0;
     const std::uint64_t bits = static_cast<std::uint64_t>(m_settings.bitsPerByte());
     const std::uint64_t baud = std::max<std::uint32_t>(m_settings.baud, 1);
     return bytes * bits * 1000000 / baud;
@@ -177,8 +191,9 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
         // than its bytes take on the line, and then the FIFO still holds its
         // own lead.
         const std::uint64_t sleepUs =
-            aheadUs > leadUs ? std::min(aheadUs - leadUs, kDrainLookUs)
-                             : std::min(lineMicros(static_cast<std::size_t>(waiting)), leadUs);
+            !m_hasLine         ? kNoLineLookUs
+            : aheadUs > leadUs ? std::min(aheadUs - leadUs, kDrainLookUs)
+                               : std::min(lineMicros(static_cast<std::size_t>(waiting)), leadUs);
         clock.sleepMicros(static_cast<std::uint32_t>(
             std::clamp<std::uint64_t>(sleepUs, kDrainMinSleepUs, kDrainMaxSleepUs)));
         keepWindowAlive();

@@ -28,6 +28,12 @@ struct LinkChoice {
     // A device opened in place of what portIndex means ("/dev/ttyUSB0"), for
     // the command line's --port; empty: the port list entry and its mapping.
     std::string device;
+    // "Network" is chosen: the printer at `host` ("192.168.1.50",
+    // "printer.local:9100", "[fe80::1]") is opened as tcp://host, whatever
+    // portIndex and device say. The serial path is still the one taken
+    // (serialSelected stays set): the printer answers on the connection.
+    bool networkSelected = false;
+    std::string host;
 };
 
 // A port that could not be opened, stopped taking bytes or went away. The
@@ -74,6 +80,8 @@ inline constexpr std::uint64_t kDrainMaxSleepUs = 10000;
 inline constexpr std::uint64_t kDrainLeadUs = 2000;
 // Far ahead of the line the drain still looks at the count once a USB frame.
 inline constexpr std::uint64_t kDrainLookUs = 1000;
+// With no line behind the port the count is all there is to go by.
+inline constexpr std::uint64_t kNoLineLookUs = 200;
 
 // Every wait of the link lets the window process its events this often, so
 // the window repaints and shows its progress through a 10 s reply wait or a
@@ -112,6 +120,12 @@ inline constexpr std::uint32_t kPumpIntervalMs = 50;
 // late wake-up; a 16550's 16-byte FIFO, hidden from the count, gives its own lead when the count
 // reaches 0. A port whose count is always 0 (a pseudo-terminal) is written as fast as it takes the
 // bytes.
+//
+// A network printer and a printer's own USB port have no line: the settings'
+// speed means nothing there. On them a run is kRunMaxBytes whatever the speed,
+// the drain looks at the count every kNoLineLookUs and ends when it is 0 (on
+// a network, when the printer has acknowledged every byte), and its limit is
+// the fixed two seconds.
 class PrinterLink {
 public:
     PrinterLink(const Services& services, LinkChoice choice);
@@ -120,7 +134,11 @@ public:
     PrinterLink& operator=(const PrinterLink&) = delete;
 
     bool SerialLinkSelected() const { return m_choice.serialSelected; }
-    bool IsSerialPortChosen() const { return !m_choice.device.empty() || m_choice.portIndex != 0; }
+    bool IsSerialPortChosen() const {
+        if (m_choice.networkSelected)
+            return !m_choice.host.empty();
+        return !m_choice.device.empty() || m_choice.portIndex != 0;
+    }
 
     // Opens the chosen port with the chosen settings. Throws LinkError with a
     // message naming the entry, the device and the reason.
@@ -172,6 +190,8 @@ private:
     LinkChoice m_choice;
     SerialSettings m_settings;
     std::string m_device;
+    // False for a network printer or a printer's own USB port (set at open).
+    bool m_hasLine = true;
     // When the line will have sent everything written to it, were it sending
     // at full speed (Clock::nowMicros): m_lineBytes since m_lineSinceUs. The
     // port's count does not show the bytes in its UART's FIFO; this tells how

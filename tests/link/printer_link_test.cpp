@@ -269,5 +269,65 @@ TEST(PrinterLinkTest, RunsStayWithinTheirLimit) {
     }
 }
 
+// A network printer is reached at the typed host whatever the port list shows,
+// and has no line: runs are full and the drain limit is fixed, at any speed.
+TEST(PrinterLinkTest, ANetworkChoiceOpensTheHostAndReckonsNoLine) {
+    struct Case {
+        const char* name;
+        const char* host;
+        const char* settings;
+        const char* opens; // nullptr: refused before anything is opened
+    };
+    const Case kCases[] = {
+        {"an address, 4 bytes a run on a line", "192.168.1.50", "9600,n,8,1", "tcp://192.168.1.50"},
+        {"a name and port, a speed text no line takes", "printer.local:9101", "9600.n.8,1",
+         "tcp://printer.local:9101"},
+        {"nothing typed", "", "9600,n,8,1", nullptr},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.choice.portIndex = 0; // the blank entry does not count
+        h.choice.networkSelected = true;
+        h.choice.host = c.host;
+        h.choice.settings = c.settings;
+        PrinterLink link(h.services(), h.choice);
+        EXPECT_EQ(link.IsSerialPortChosen(), c.opens != nullptr);
+        if (!c.opens) {
+            try {
+                link.OpenSerialPort();
+                ADD_FAILURE() << "opened";
+            } catch (const LinkError& e) {
+                EXPECT_EQ(e.kind(), K::NoSuchPort);
+                EXPECT_THAT(e.what(), HasSubstr("No network printer is given"));
+            }
+            EXPECT_TRUE(h.serial.openedDevices.empty());
+            continue;
+        }
+        link.OpenSerialPort();
+        EXPECT_THAT(h.serial.openedDevices, ElementsAre(c.opens));
+        for (int i = 0; i < 1000; ++i)
+            link.SendSerialByte(static_cast<std::uint8_t>(i));
+        link.flush();
+        ASSERT_EQ(h.serial.events.size(), 5u); // open and runs of 256, 256, 256, 232
+        EXPECT_EQ(h.serial.events[1].bytes.size(), kRunMaxBytes);
+        EXPECT_EQ(h.serial.events[4].bytes.size(), 232u);
+
+        h.serial.stuck = true; // acknowledgements stopped
+        const std::uint64_t start = h.clock.nowMs();
+        link.SendSerialByte(0x1B);
+        try {
+            link.CloseSerialPort();
+            ADD_FAILURE() << "drained";
+        } catch (const LinkError& e) {
+            EXPECT_EQ(e.kind(), K::Timeout);
+            EXPECT_THAT(e.what(), HasSubstr(c.opens));
+        }
+        EXPECT_GE(h.clock.nowMs() - start, 2000u); // not 2 s and three times 9600 bit/s
+        EXPECT_LT(h.clock.nowMs() - start, 2010u);
+        EXPECT_FALSE(h.serial.isOpen());
+    }
+}
+
 } // namespace
 } // namespace ordalia
