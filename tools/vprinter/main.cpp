@@ -34,6 +34,8 @@ slave side as its serial port; every byte it sends is recorded, recognised
 and, where the printer would, answered.
 
 Line and files:
+  --tcp PORT              be a network printer on 127.0.0.1:PORT instead (0: any
+                          free port), one connection after another
   --ports FILE            write "COM N=<slave>" into the program's port mapping file
   --com N                 the port list entry for --ports (1 to 8; default 1)
   --capture FILE          append every byte received to FILE
@@ -122,6 +124,11 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             if (!text || text->empty())
                 return bad("a file");
             args.portsFile = *text;
+        } else if (option == "--tcp") {
+            const auto n = count();
+            if (!n || *n > 65535)
+                return bad("a port number from 0 to 65535");
+            args.options.tcpPort = static_cast<std::uint16_t>(*n);
         } else if (option == "--com") {
             const auto n = count();
             if (!n || *n < 1 || *n > 8)

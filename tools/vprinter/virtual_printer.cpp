@@ -3,6 +3,8 @@
 
 #include "virtual_printer.h"
 
+#include "tcp_line.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -95,24 +98,31 @@ void VirtualPrinter::start() {
         closeLine();
         throw std::runtime_error(what + ": " + reason);
     };
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0)
-        fail("cannot open a pseudo-terminal");
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        fail("cannot unlock the pseudo-terminal");
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    const int flags = ::fcntl(m_master, F_GETFL);
-    if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0)
-        fail("cannot make the pseudo-terminal non-blocking");
-    m_slavePath = slaveName(m_master);
-    if (m_slavePath.empty())
-        fail("the pseudo-terminal has no name");
-    // Our own hold on the slave: without it the master reads EIO whenever the
-    // program closes its port between two operations.
-    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_slave < 0)
-        fail("cannot open " + m_slavePath);
-    makeRaw(m_slave);
+    if (m_options.tcpPort) {
+        // A network printer: the thread takes the connections as they come.
+        m_tcp = std::make_unique<TcpLine>();
+        m_tcp->listen(*m_options.tcpPort);
+        m_slavePath = m_tcp->address();
+    } else {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0)
+            fail("cannot open a pseudo-terminal");
+        if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            fail("cannot unlock the pseudo-terminal");
+        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        const int flags = ::fcntl(m_master, F_GETFL);
+        if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0)
+            fail("cannot make the pseudo-terminal non-blocking");
+        m_slavePath = slaveName(m_master);
+        if (m_slavePath.empty())
+            fail("the pseudo-terminal has no name");
+        // Our own hold on the slave: without it the master reads EIO whenever the
+        // program closes its port between two operations.
+        m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_slave < 0)
+            fail("cannot open " + m_slavePath);
+        makeRaw(m_slave);
+    }
 
     if (!m_options.captureFile.empty() && m_capture < 0) {
         m_capture =
@@ -153,6 +163,20 @@ void VirtualPrinter::closeLine() {
         ::close(m_slave);
         m_slave = -1;
     }
+    if (m_tcp)
+        m_tcp->close();
+}
+
+void VirtualPrinter::endConnection(const std::string& why) {
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+    // Replies for the closed connection are lost with it, as a serial port
+    // opened again drops what was waiting.
+    m_unsent.clear();
+    m_model.note("connection " + why);
+    m_changed.notify_all();
 }
 
 bool VirtualPrinter::running() const {
@@ -191,7 +215,12 @@ void VirtualPrinter::run() {
             const PrinterMode before = m_model.mode();
             m_model.advance(now);
             const Bytes due = m_model.takeDueReplies(now);
-            if (m_dead || m_disconnected) {
+            if (m_tcp && m_master < 0 && !m_disconnected) {
+                m_master = m_tcp->acceptWaiting();
+                if (m_master >= 0)
+                    m_model.note("connection taken");
+            }
+            if (m_dead || m_disconnected || (m_tcp && m_master < 0)) {
                 m_unsent.clear();
             } else {
                 m_unsent.insert(m_unsent.end(), due.begin(), due.end());
@@ -229,7 +258,10 @@ void VirtualPrinter::run() {
         const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
         if (ready > 0 && (p.revents & POLLIN))
             readLine(allowance, SteadyClock::now());
-        else if (ready > 0)
+        else if (ready > 0 && m_tcp) {
+            std::lock_guard lock(m_mutex);
+            endConnection("broken");
+        } else if (ready > 0)
             std::this_thread::sleep_for(Millis(1)); // a hang-up cannot be read away
     }
 }
@@ -246,6 +278,11 @@ void VirtualPrinter::readLine(std::size_t allowance, SteadyClock::time_point now
         return;
     std::uint8_t buffer[kReadChunk];
     const ssize_t n = ::read(m_master, buffer, std::min(allowance, sizeof buffer));
+    if (n <= 0 && m_tcp && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
+        std::lock_guard lock(m_mutex);
+        endConnection(n == 0 ? "closed by the program" : "broken");
+        return;
+    }
     if (n <= 0)
         return; // EAGAIN, or EIO while no slave is open: nothing to take
     const std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(n));
@@ -274,7 +311,10 @@ void VirtualPrinter::readLine(std::size_t allowance, SteadyClock::time_point now
 
 void VirtualPrinter::writeReplies() {
     while (!m_unsent.empty() && m_master >= 0) {
-        const ssize_t n = ::write(m_master, m_unsent.data(), m_unsent.size());
+        // A connection the program has closed must not end this process.
+        const ssize_t n =
+            m_tcp ? ::send(m_master, m_unsent.data(), m_unsent.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
+                  : ::write(m_master, m_unsent.data(), m_unsent.size());
         if (n <= 0)
             return; // the slave's input is full: the rest goes on the next pass
         m_sent.insert(m_sent.end(), m_unsent.begin(), m_unsent.begin() + n);

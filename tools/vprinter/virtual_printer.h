@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,7 +33,14 @@ struct VirtualPrinterOptions {
     // Once this many bytes have arrived in all, close the line: the program's
     // port sees a hang-up.
     std::optional<std::size_t> disconnectAfterBytes;
+    // Be a network printer instead: listen on 127.0.0.1 at this port (0: any
+    // free one) and take one connection after another; slavePath() is then
+    // "tcp://127.0.0.1:PORT". A disconnect closes the connection and stops
+    // listening.
+    std::optional<std::uint16_t> tcpPort;
 };
+
+class TcpLine;
 
 // A printer on the far end of a pseudo-terminal. The program opens the
 // slave side (slavePath()) as its serial port; the printer reads the master
@@ -124,6 +132,8 @@ private:
     void readLine(std::size_t allowance, std::chrono::steady_clock::time_point now);
     void writeReplies();
     void closeLine();
+    // The program closed its connection, or it broke: the next is awaited.
+    void endConnection(const std::string& why);
     std::size_t pacedAllowance(std::chrono::steady_clock::time_point now);
 
     mutable std::recursive_mutex m_mutex;
@@ -133,7 +143,8 @@ private:
     bool m_ownsNvFolder = false;
     PrinterModel m_model;
 
-    int m_master = -1;
+    int m_master = -1; // or the connection, on a TcpLine
+    std::unique_ptr<TcpLine> m_tcp;
     int m_slave = -1;
     int m_capture = -1;
     std::string m_slavePath;
