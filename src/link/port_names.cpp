@@ -58,11 +58,35 @@ std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappin
     return found;
 }
 
-PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder) {
+PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder,
+                         const std::vector<FoundPort>& found) {
     std::string mapped = mappedPortDevice(portNumber, programFolder / "ports");
-    if (!mapped.empty())
-        return {mapped, true};
-    return {defaultPortDevice(portNumber), false};
+    if (mapped.empty())
+        return unmappedPortName(portNumber, found);
+    PortName name{mapped, true, "named in the file \"ports\"", {}};
+    // A by-id name is as good as the device it leads to.
+    const std::string leaf = std::filesystem::path(mapped).filename().string();
+    for (const FoundPort& port : found) {
+        if (port.device == mapped || port.stableName == mapped || port.stableName == leaf) {
+            name.description = port.description;
+            break;
+        }
+    }
+    return name;
+}
+
+PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder) {
+    return resolvePortName(portNumber, programFolder, findSystemPorts());
+}
+
+std::string portEntryText(int portNumber, const PortName& name) {
+    std::string text = "COM " + std::to_string(portNumber) + " = ";
+    if (name.device.empty())
+        return text + "no port";
+    text += name.device;
+    if (!name.description.empty())
+        text += ", " + name.description;
+    return text;
 }
 
 bool setMappedPortDevice(int portNumber, const std::string& device,

@@ -1,25 +1,33 @@
 #pragma once
 
+#include "link/port_finder.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordalia {
 
 // What the port list entry "COM n" means on this machine.
 //
-// On Windows it is the device COMn. Elsewhere the text file `ports` in the
-// program's folder maps entries to devices, one per line:
+// The text file `ports` in the program's folder may name an entry's device,
+// one entry per line; the last line for an entry wins:
 //
 //     # comment
 //     COM 1=/dev/ttyUSB0
 //     COM 3 = /dev/ttyS2
 //
-// An entry the file does not name (or every entry, when there is no file)
-// means /dev/ttyS<n-1>, so COM 1 is /dev/ttyS0.
+// On Windows an entry it does not name is the device COMn. Elsewhere it is
+// the n-th port the finder lists (USB adapters and USB printer ports first,
+// then the built-in ports with a UART), so "COM 1" reaches the one adapter
+// plugged in, and never a device node with nothing behind it. An entry past
+// the ports found has no device; `error` says why and how to name one.
 struct PortName {
-    std::string device; // what is opened
+    std::string device; // what is opened; empty when the entry has none
     bool fromMapping = false;
+    std::string description; // what the device is, when known
+    std::string error;       // why there is no device, to follow "Cannot open COM n: "
 };
 
 // What kind of link a device name stands for: tcp://HOST[:PORT] is a network
@@ -28,10 +36,18 @@ struct PortName {
 enum class DeviceKind { Line, UsbPrinter, Network };
 DeviceKind deviceKind(std::string_view device);
 
+// The entry's device among the ports `found` (as findSystemPorts() lists them).
+PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder,
+                         const std::vector<FoundPort>& found);
+// The same among the ports this machine has now.
 PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder);
 
-// The device for `portNumber` when the mapping does not name it.
-std::string defaultPortDevice(int portNumber);
+// The entry's device when the mapping does not name it (one per platform).
+PortName unmappedPortName(int portNumber, const std::vector<FoundPort>& found);
+
+// One line for the entry: "COM 1 = /dev/ttyUSB0, FT232R USB UART", or
+// "COM 5 = no port".
+std::string portEntryText(int portNumber, const PortName& name);
 
 // Reads the mapping file's entry for `portNumber`; empty when none.
 std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappingFile);

@@ -17,8 +17,11 @@ PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
         m_device = m_choice.host.empty() ? "" : std::string(kNetworkScheme) + m_choice.host;
     else if (!m_choice.device.empty())
         m_device = m_choice.device;
-    else if (m_choice.portIndex > 0)
-        m_device = resolvePortName(m_choice.portIndex, m_services.programFolder).device;
+    else if (m_choice.portIndex > 0) {
+        PortName name = resolvePortName(m_choice.portIndex, m_services.programFolder);
+        m_device = std::move(name.device);
+        m_deviceError = std::move(name.error);
+    }
 }
 
 PrinterLink::~PrinterLink() {
@@ -40,6 +43,8 @@ std::string PrinterLink::portDescription() const {
         return m_choice.device;
     if (m_choice.portIndex <= 0)
         return "the port list entry";
+    if (m_device.empty())
+        return "COM " + std::to_string(m_choice.portIndex);
     return "COM " + std::to_string(m_choice.portIndex) + " (" + m_device + ")";
 }
 
@@ -78,6 +83,8 @@ void PrinterLink::OpenSerialPort() {
     if (!settings && m_hasLine)
         fail(PortErrorKind::BadSettings, why);
     m_settings = settings.value_or(SerialSettings{});
+    if (m_device.empty())
+        fail(PortErrorKind::NoSuchPort, "Cannot open " + portDescription() + ": " + m_deviceError);
     if (m_services.serial.isOpen())
         m_services.serial.close();
     if (auto error = m_services.serial.open(m_device, m_settings))

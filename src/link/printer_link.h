@@ -192,6 +192,7 @@ private:
     std::string m_device;
     // False for a network printer or a printer's own USB port (set at open).
     bool m_hasLine = true;
+    std::string m_deviceError; // why the port list entry has no device
     // When the line will have sent everything written to it, were it sending
     // at full speed (Clock::nowMicros): m_lineBytes since m_lineSinceUs. The
     // port's count does not show the bytes in its UART's FIFO; this tells how

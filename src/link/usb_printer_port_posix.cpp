@@ -1,11 +1,182 @@
+// A printer's own USB port of the printer class (/dev/usb/lp0 on Linux). There
+// is no line: no speed, no framing, no queue count. The driver takes one
+// transfer at a time, so a write is done when the device is writable again;
+// the printer's replies, if it sends any, come from the read side.
+
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
-namespace ordalia {
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
 
-// Not reachable on this system yet.
+namespace ordalia {
+namespace {
+
+// A printer that takes nothing for this long (out of paper, cover open,
+// switched off behind a hub that keeps the port) is not coming back within
+// the transfer.
+constexpr std::chrono::milliseconds kStallLimit{10000};
+
+PortError errorFromErrno(int code, const std::string& device) {
+    switch (code) {
+    case ENOENT:
+    case ENXIO:
+        return {PortErrorKind::NoSuchPort,
+                "there is no device " + device +
+                    ". Check the printer's USB cable and that it is switched on."};
+    case EACCES:
+    case EPERM:
+        return {PortErrorKind::AccessDenied,
+                "permission denied on " + device +
+                    ". USB printer ports belong to the group lp: add your user to it "
+                    "(sudo usermod -aG lp $USER), then log out and in again."};
+    case EBUSY:
+    case EWOULDBLOCK:
+        return {PortErrorKind::InUse,
+                device + " is in use by another program (a print spooler holds it while it "
+                         "prints)."};
+    case ENODEV:
+    case EIO:
+        return {PortErrorKind::Disconnected,
+                device + " has gone away (" + std::strerror(code) + ")."};
+    default:
+        return {PortErrorKind::Io, device + ": " + std::strerror(code) + "."};
+    }
+}
+
+class UsbPrinterPort final : public SerialPort {
+public:
+    ~UsbPrinterPort() override { close(); }
+
+    // The line settings mean nothing here and are not looked at.
+    std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
+        close();
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return errorFromErrno(errno, device);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int code = errno;
+            ::close(fd);
+            return errorFromErrno(code == EWOULDBLOCK ? EBUSY : code, device);
+        }
+        m_fd = fd;
+        m_device = device;
+        m_received.clear();
+        // A reply an earlier operation left unread is not ours.
+        readWaiting();
+        m_received.clear();
+        return std::nullopt;
+    }
+
+    void close() override {
+        if (m_fd >= 0) {
+            ::flock(m_fd, LOCK_UN);
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        m_received.clear();
+    }
+
+    bool isOpen() const override { return m_fd >= 0; }
+
+    // Returns once the printer has taken every byte: the last transfer has
+    // completed when the device is writable again.
+    std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
+        if (m_fd < 0)
+            return PortError{PortErrorKind::Io, "the port is not open."};
+        std::size_t done = 0;
+        auto deadline = std::chrono::steady_clock::now() + kStallLimit;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                deadline = std::chrono::steady_clock::now() + kStallLimit;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return errorFromErrno(errno, m_device);
+            if (auto error = awaitWritable(deadline))
+                return error;
+        }
+        return awaitWritable(deadline);
+    }
+
+    // Nothing stays queued once write() has returned.
+    int outputQueueCount() override { return m_fd < 0 ? -1 : 0; }
+
+    int inputQueueCount() override {
+        if (m_fd < 0)
+            return -1;
+        readWaiting();
+        return static_cast<int>(m_received.size());
+    }
+
+    std::vector<std::uint8_t> readAll() override {
+        readWaiting();
+        std::vector<std::uint8_t> out;
+        out.swap(m_received);
+        return out;
+    }
+
+private:
+    std::optional<PortError> awaitWritable(std::chrono::steady_clock::time_point deadline) {
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return PortError{PortErrorKind::Timeout, m_device + " took no more bytes for " +
+                                                             std::to_string(kStallLimit.count()) +
+                                                             " ms."};
+            pollfd p{m_fd, POLLOUT, 0};
+            const int ready =
+                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+            if (ready < 0 && errno != EINTR)
+                return errorFromErrno(errno, m_device);
+            if (ready <= 0)
+                continue;
+            if (p.revents & POLLOUT)
+                return std::nullopt;
+            if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+                return PortError{PortErrorKind::Disconnected, m_device + " has hung up."};
+        }
+    }
+
+    // Moves what the printer has sent into m_received without waiting.
+    void readWaiting() {
+        if (m_fd < 0)
+            return;
+        std::uint8_t buffer[4096];
+        for (;;) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+                return;
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n > 0) {
+                m_received.insert(m_received.end(), buffer, buffer + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            return; // EAGAIN: nothing more; 0 or an error: nothing to read
+        }
+    }
+
+    int m_fd = -1;
+    std::string m_device;
+    std::vector<std::uint8_t> m_received;
+};
+
+} // namespace
+
 std::unique_ptr<SerialPort> createUsbPrinterPort() {
-    return nullptr;
+    return std::make_unique<UsbPrinterPort>();
 }
 
 } // namespace ordalia
