@@ -2,8 +2,10 @@
 
 #include "app/guard.h"
 #include "app/main_window.h"
+#include "app/picture_dialog.h"
 #include "common/path_text.h"
 #include "logos/logo_download.h"
+#include "logos/picture_logo.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -57,6 +59,8 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
 
     auto* Logo_Add = makeButton("Logo_Add", QStringLiteral("Add"), this);
     auto* Logo_Clear = makeButton("Logo_Clear", QStringLiteral("Clear"), this);
+    auto* ConvertPicture =
+        makeButton("ConvertPicture", QString::fromUtf8("Convert Picture\u2026"), this);
 
     auto* Frame10 = makeFrame("Frame10", QStringLiteral("Caption"), this);
     auto* f10 = new QGridLayout(Frame10);
@@ -125,6 +129,7 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Logo_Add);
+    buttons->addWidget(ConvertPicture);
     buttons->addWidget(Logo_Clear);
     grid->addWidget(m_ListView1, 0, 0);
     grid->addLayout(buttons, 1, 0);
@@ -135,6 +140,7 @@ LogoPage::LogoPage(MainWindow& window, QWidget* parent)
 
     connect(Logo_Add, &QPushButton::clicked, this, &LogoPage::Logo_Add_Click);
     connect(Logo_Clear, &QPushButton::clicked, this, &LogoPage::Logo_Clear_Click);
+    connect(ConvertPicture, &QPushButton::clicked, this, &LogoPage::ConvertPicture_Click);
     connect(m_ListView1, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { ListView1_ItemClick(item); });
     connect(Download_Logo, &QPushButton::clicked, this, &LogoPage::Download_Logo_Click);
@@ -174,6 +180,32 @@ void LogoPage::LoadLogoList() {
 void LogoPage::Logo_Add_Click() {
     guardedClick(m_window.services(), [&] {
         if (ordalia::Logo_Add_Click(m_window.services(), m_library, *m_buffers) == Outcome::Done)
+            showLibrary();
+    });
+}
+
+void LogoPage::ConvertPicture_Click() {
+    const Services& services = m_window.services();
+    guardedClick(services, [&] {
+        FileDialogRequest request;
+        request.filter = kPictureFileFilter;
+        request.initialFolder = services.programFolder;
+        const auto chosen = services.dialogs.openFile(request);
+        if (!chosen)
+            return;
+        PictureRead read = readPicture(chosen->fullPath);
+        if (!read.picture) {
+            services.dialogs.message(read.message);
+            return;
+        }
+        const int width = defaultLogoWidth(*read.picture, services.programFolder);
+        PictureDialog dialog(std::move(*read.picture), width,
+                             kMaxLogoTotalSize - m_library.LogoTotalSize, toQString(chosen->name),
+                             this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        if (addPictureLogo(services, m_library, *m_buffers, dialog.logo(), chosen->fullPath) ==
+            Outcome::Done)
             showLibrary();
     });
 }

@@ -29,6 +29,9 @@ public:
 
     void LoadLogoList();
     void Logo_Add_Click();
+    // "Convert Picture…": any picture made into a logo bitmap in the logos
+    // folder, then added as "Add" adds a bitmap.
+    void ConvertPicture_Click();
     void Logo_Clear_Click();
     void ListView1_ItemClick(QTreeWidgetItem* item);
     void Download_Logo_Click();

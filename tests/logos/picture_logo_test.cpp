@@ -7,13 +7,7 @@
 #include "logos/picture_logo.h"
 #include "support/bmp_builder.h"
 #include "support/harness.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "support/picture_files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,23 +19,6 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
-
-void append(void* to, void* data, int size) {
-    auto* bytes = static_cast<std::uint8_t*>(data);
-    static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
-}
-
-Bytes png(int w, int h, int channels, const Bytes& pixels) {
-    Bytes out;
-    stbi_write_png_to_func(append, &out, w, h, channels, pixels.data(), w * channels);
-    return out;
-}
-
-Bytes jpeg(int w, int h, const Bytes& grey) {
-    Bytes out;
-    stbi_write_jpg_to_func(append, &out, w, h, 1, grey.data(), 95);
-    return out;
-}
 
 // 2 x 2, colours black, white, red and a fourth that is transparent.
 const Bytes kPaletteGif = {
@@ -88,14 +65,14 @@ TEST(PictureLogo, EachFormatDecodesToGreyOverWhitePaper) {
     const Case kCases[] = {
         // opaque red, transparent black, half-transparent black, opaque white
         {"PNG with alpha",
-         png(4, 1, 4, {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 128, 255, 255, 255, 255}),
+         pngFile(4, 1, 4, {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 128, 255, 255, 255, 255}),
          4,
          1,
          {76, 255, 127, 255},
          0},
         {"palette GIF, transparent colour", kPaletteGif, 2, 2, {0, 255, 76, 255}, 0},
         {"24-bit BMP, rows bottom-up", bmp24(), 2, 2, {0, 255, 29, 150}, 0},
-        {"grey JPEG", jpeg(8, 8, Bytes(64, 100)), 8, 8, Bytes(64, 100), 2},
+        {"grey JPEG", jpegFile(8, 8, Bytes(64, 100)), 8, 8, Bytes(64, 100), 2},
         {"1-bit BMP", monochromeBmp({"#.", ".#"}), 2, 2, {0, 255, 255, 0}, 0},
     };
     for (const Case& c : kCases) {
@@ -111,7 +88,7 @@ TEST(PictureLogo, EachFormatDecodesToGreyOverWhitePaper) {
 }
 
 TEST(PictureLogo, UnreadableAndHugePicturesAreRefusedBeforeDecoding) {
-    Bytes huge = png(1, 1, 1, {0});
+    Bytes huge = pngFile(1, 1, 1, {0});
     putLe32(huge, 16, 0x10270000); // IHDR width and height 10,000 (big-endian)
     putLe32(huge, 20, 0x10270000);
     const struct {
