@@ -94,13 +94,19 @@ void InterfaceStrip::showSerial(bool serial) {
 void InterfaceStrip::showPortDevice(const std::filesystem::path& programFolder) {
     const LinkChoice choice = linkChoice();
     QString text;
-    if (choice.portIndex > 0)
-        text = QString::fromStdString(resolvePortName(choice.portIndex, programFolder).device);
-    else if (choice.portIndex == 0)
-        text = QStringLiteral("no port");
-    else
-        text = QStringLiteral("not a port entry");
-    m_SPort->setToolTip(text);
+    QString tip;
+    if (choice.portIndex > 0) {
+        const PortName name = resolvePortName(choice.portIndex, programFolder);
+        text = QString::fromStdString(portEntryText(choice.portIndex, name));
+        // Why the entry has no device, and how to give it one.
+        tip = name.error.empty() ? text
+                                 : text + QStringLiteral(": ") + QString::fromStdString(name.error);
+    } else if (choice.portIndex == 0) {
+        text = tip = QStringLiteral("no port");
+    } else {
+        text = tip = QStringLiteral("not a port entry");
+    }
+    m_SPort->setToolTip(tip);
     m_PortDevice->setText(text);
 }
 

@@ -1,8 +1,10 @@
 #include "cli/cli_commands.h"
 
 #include "cli/cli_console.h"
+#include "cli/cli_info.h"
 #include "cli/cli_logo_make.h"
 #include "cli/cli_options.h"
+#include "cli/cli_ports.h"
 #include "codepages/code_page_image.h"
 #include "codepages/code_page_table.h"
 #include "codepages/font_download.h"
@@ -533,6 +535,20 @@ Outcome burn(const Command& c) {
     return outcome;
 }
 
+// --- ports ---
+
+Outcome ports(const Command& c) {
+    c.expectOperands(1, "ports");
+    return listPorts(c.folder(), findSystemPorts(), c.out);
+}
+
+// --- info ---
+
+Outcome info(const Command& c) {
+    c.expectOperands(1, "info");
+    return printPrinterInfo(c.services, c.choice, c.out);
+}
+
 // --- dispatch ---
 
 struct CommandEntry {
@@ -544,7 +560,7 @@ struct CommandEntry {
 constexpr CommandEntry kCommands[] = {
     {"test-page", testPage, true}, {"settings", settings, false}, {"firmware", firmware, false},
     {"codepage", codepage, true},  {"logo", logo, true},          {"compound", compound, false},
-    {"burn", burn, false},
+    {"burn", burn, false},         {"ports", ports, false},       {"info", info, false},
 };
 
 // Options that belong to one command only are refused elsewhere, so that a

@@ -174,6 +174,12 @@ Commands:
                             dithered unless a threshold is given
   compound FILE             download a compound (double-byte) font file
   burn FIRMWARE             write the burn file: FIRMWARE and the code page image
+  info                      ask the printer who it is and how it is: one
+                            "name: value" line per answer (model name,
+                            firmware, paper, cover...); exit status 2 when
+                            it does not answer
+  ports                     list COM 1 to COM 8: the device each one opens and
+                            what it is
 
 Options:
   --port DEVICE             the serial port: a device (/dev/ttyUSB0, COM3) or

@@ -39,7 +39,9 @@ const Control kControls[] = {
     {"PortSelect_Serial", "QRadioButton", "[Serial]", true, true},
     {"PortSelect_Parallel", "QRadioButton", "Parallel", true, true},
     {"LPTPort", "QComboBox", "[LPT1]|LPT2", false, true},
-    {"PortDevice", "QLabel", "/dev/ttyS0", true, false},
+    {"PortSelect_Network", "QRadioButton", "Network", true, true},
+    {"NetHost", "QLineEdit", "", false, true},
+    {"PortDevice", "QLabel", nullptr, true, false}, // this machine's first port
     {"SSTab1", "QTabWidget",
      "Printing Setting|[Test Print]|Logo Setting|Font Setting|Firmware Update", true, true},
     {"Frame2", "QGroupBox", "Printer Mode", true, true},
@@ -311,6 +313,7 @@ private Q_SLOTS:
             QCOMPARE(h->serial.openedDevices, *opened ? Texts{opened} : Texts{});
             QCOMPARE(said().size(), *opened ? 0u : 1u); // "... none of its entries ..."
         }
+        QCOMPARE(texts({"PortDevice"}), "COM 3 = /dev/ttyUSB4, named in the file \"ports\"");
         type("Sbaud", "4800,n,8,1");
         click("test_rec1");
         QVERIFY(h->serial.settings().baud == 4800 && control<QComboBox>("Sbaud")->count() == 4);
@@ -332,6 +335,34 @@ private Q_SLOTS:
         const std::runtime_error cut("the wire is cut");
         QCOMPARE(sent(), (Bytes{0x1B /*ESC*/, 0x88 /*test page, in the one run that failed*/}));
         QVERIFY(said() == Texts{unexpectedErrorMessage(&cut)} && !h->serial.isOpen());
+    }
+
+    void aNetworkPrinterTakesTheSerialPathAtTheKeptHost() {
+        h->folder.write("network", "printer.local:9101\r\n");
+        h->folder.write("testpage/rec1.p", "text\n");
+        h->folder.write("user_setting", kSaved); // a record of the serial link
+        open();
+        QVERIFY(texts({"NetHost", "PortSelect_Serial"}) == "printer.local:9101|1" &&
+                !shown("NetHost"));
+        click("PortSelect_Network");
+        QVERIFY(shown("NetHost") && !shown("SPort") && !shown("Sbaud") && !shown("LPTPort") &&
+                shown("Frame14"));
+        showTab(0); // the saved record does not take the network away
+        QVERIFY(texts({"PortSelect_Network"}) == "1" && shown("NetHost"));
+        click("test_rec1");
+        QCOMPARE(h->serial.openedDevices, Texts{"tcp://printer.local:9101"});
+        QCOMPARE(sent(), (Bytes{'t', 'e', 'x', 't', '\n'}));
+        QTest::keyClick(control("NetHost"), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(control("NetHost"), " 10.0.0.7 ");
+        QCOMPARE(h->folder.read("network"),
+                 (Bytes{'1', '0', '.', '0', '.', '0', '.', '7', '\r', '\n'}));
+        QTest::keyClick(control("NetHost"), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(control("NetHost"), Qt::Key_Delete);
+        click("test_rec1"); // no host: no port
+        QVERIFY(said() == Texts{"Please Choose the com port !"} &&
+                h->serial.openedDevices.size() == 1);
+        click("PortSelect_Serial");
+        QVERIFY(!shown("NetHost") && shown("SPort") && shown("Sbaud"));
     }
 
     void anUnopenablePortIsNamedWithItsDevice() {
