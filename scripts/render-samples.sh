@@ -2,7 +2,10 @@
 # Draws the sample pages in docs/ again with the virtual printer, driven by
 # ordalia-cli as a user would: "Receipt 1" (docs/rendered-receipt.png), and
 # docs/samples/logo.bmp stored in the printer and printed by
-# docs/samples/logo-print.p.src (docs/rendered-logo.png).
+# docs/samples/logo-print.p.src (docs/rendered-logo.png), and the colour
+# picture docs/samples/shop.png made into a logo with "logo make", stored and
+# printed with "logo print 1" (docs/rendered-shop-logo.png). The picture is
+# drawn by docs/samples/draw-shop-picture.py.
 #   scripts/render-samples.sh          uses build/ (built first if needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,11 +39,20 @@ cli=("$bin/ordalia-cli" --folder "$work/program" --quiet)
 "${cli[@]}" logo download
 "${cli[@]}" test-page "$work/logo-print.p"
 
+# A picture of any kind becomes a logo: dithered, as wide as the paper
+# allows (here its own 480 dots), replacing the first logo in the printer.
+"${cli[@]}" logo make docs/samples/shop.png "$work/shop.bmp"
+"${cli[@]}" logo clear
+"${cli[@]}" logo add "$work/shop.bmp"
+"${cli[@]}" logo download
+"${cli[@]}" logo print 1
+
 # One page per cut, written as the cut arrives.
-for _ in $(seq 100); do
-    [ -f "$work/paper/page-0002.png" ] && break
+for _ in $(seq 200); do
+    [ -f "$work/paper/page-0003.png" ] && break
     sleep 0.1
 done
 cp "$work/paper/page-0001.png" docs/rendered-receipt.png
 cp "$work/paper/page-0002.png" docs/rendered-logo.png
-echo "docs/rendered-receipt.png and docs/rendered-logo.png drawn again"
+cp "$work/paper/page-0003.png" docs/rendered-shop-logo.png
+echo "docs/rendered-receipt.png, docs/rendered-logo.png and docs/rendered-shop-logo.png drawn again"
