@@ -3,13 +3,17 @@
 // white, '/' between rows); the PNG files of the pages; and the characters it
 // prints before any font download.
 
+#include "barcode_drawing.h"
 #include "codepages/code_page_image.h"
 #include "codepages/code_page_table.h"
+#include "common/files.h"
 #include "paper_renderer.h"
 #include "support/harness.h"
+#include "support/process.h"
 #include "testpage_source.h"
 
 #include <gmock/gmock.h>
+#include <zint.h>
 
 namespace ordalia::vprinter {
 namespace {
@@ -108,10 +112,30 @@ const Case kCases[] = {
     {"FS p", kLogo + R"(FS "p" 1 0)"s, 0, 0, "#......#/.......#", 8},
     {"FS p double", kLogo + R"(FS "p" 1 3)"s, 0, 0, "##............##/##............##", 16},
     {"FS p of a logo not held", kLogo + R"(FS "p" 2 0)"s, 0, 0, ".", 0},
-    {"EAN13: 95 modules", R"(GS "h" 40 GS "w" 2 GS "H" 2 GS "k" 2 "590123412345" 0)", 186, 38,
-     "####./####./.....", 40 + 24},
-    {"CODE128: 11 x 11 + 2 modules", R"(GS "h" 40 GS "w" 2 GS "k" 73 .counted "{BABCDEFGH")", 244,
-     0, "##.", 40},
+    {"EAN13: guard bars 101, 2 dots a module, 40 high, text below",
+     R"(GS "h" 40 GS "w" 2 GS "H" 2 GS "k" 2 "590123412345" 0)", 0, 39, "##..##./.......", 40 + 24},
+    {"EAN13: the printer's check digit 7 (R 1000100), not the 0 sent",
+     R"(GS "h" 10 GS "w" 1 GS "k" 67 .counted "5901234123450")", 85, 0, "#...#..#.#.", 10},
+    {"ITF: an odd last digit left out, 27 modules", R"(GS "h" 10 GS "w" 1 GS "k" 5 "123" 0)", 24, 0,
+     "#.#..", 10},
+    {"EAN8 centred: (576 - 67) / 2", R"(ESC "a" 1 GS "h" 10 GS "w" 1 GS "k" 3 "9638507" 0)", 253, 0,
+     ".#.#", 10},
+    {"text above in Font B", R"(GS "h" 10 GS "H" 1 GS "f" 1 GS "k" 3 "9638507" 0)", 0, 17,
+     "###...###", 17 + 10},
+    {"UPC-A with a letter: nothing", R"(GS "k" 0 "0123456789A" 0)", 0, 0, ".", 0},
+    {"CODABAR without start and stop: nothing", R"(GS "k" 71 .counted "12345")", 0, 0, ".", 0},
+    {"CODE128 without a code set: nothing", R"(GS "k" 73 .counted "ABCDEF")", 0, 0, ".", 0},
+    {"wider than the paper: nothing", R"(GS "w" 6 GS "k" 73 .counted "{BABCDEFGHIJ")", 0, 0, ".",
+     0},
+    {"QR Code: module 4 dots, 21 modules",
+     R"(GS "(k" 3 0 49 67 4 GS "(k" 4 0 49 80 48 "A")"
+     R"( GS "(k" 3 0 49 81 48)",
+     0, 0, "############################....#", 84},
+    {"QR Code data forgotten by ESC @", R"(GS "(k" 4 0 49 80 48 "A" ESC "@" GS "(k" 3 0 49 81 48)",
+     0, 0, ".", 0},
+    {"PDF417: start pattern, module 2, rows 3 modules high",
+     R"(GS "(k" 3 0 48 65 1 GS "(k" 3 0 48 67 2 GS "(k" 4 0 48 80 48 "A" GS "(k" 3 0 48 81 48)", 0,
+     0, "################..##..##..##....../################..##..##..##......", 10 * 6},
     {"cut: a margin, dashes", R"("B\n" GS "V" 66 0)", 0, 46, "############....####", 55},
     {"cut after a feed", R"(GS "V" 65 20)", 0, 0, "", 45}, // the cut's: 8 dots margin, 17 mark
     {"own test page", "ESC 0x88", 0, 0, "", -1},
@@ -212,6 +236,141 @@ TEST(DefaultFontImage, IsWhatTheFontDownloadBuildsFromTheShippedFiles) {
     ASSERT_EQ(build.outcome, Outcome::Done) << build.message;
     EXPECT_TRUE(std::equal(build.image.begin(), build.image.end(), load.image->bytes().begin()));
     EXPECT_FALSE(loadDefaultFontImage(copy.path() / "nothing").problem.empty());
+}
+
+// A shipped test page drawn by the printer with the shipped characters.
+std::vector<RenderedPage> shippedPage(const std::string& name, int paperDots) {
+    const std::filesystem::path program = ORDALIA_PROGRAM_FOLDER;
+    const auto file = readWholeFile(program / "testpage" / name, testpages::kMaxPageSize);
+    EXPECT_EQ(file.status, FileRead::Status::Ok) << name;
+    PrinterModel model({});
+    PaperRenderer renderer(
+        model, {.paperDots = paperDots, .defaultFont = loadDefaultFontImage(program).image});
+    model.receive(file.bytes, TimePoint{});
+    renderer.finish();
+    return renderer.pages();
+}
+
+// The bands of rows with any dot on them, top and bottom (exclusive).
+std::vector<std::pair<int, int>> printedBands(const DotImage& page) {
+    std::vector<std::pair<int, int>> bands;
+    for (int y = 0; y < page.height; ++y) {
+        const auto row = page.dots.begin() + static_cast<std::ptrdiff_t>(y) * page.width;
+        const bool inked = std::find(row, row + page.width, 1) != row + page.width;
+        if (inked && (bands.empty() || bands.back().second != y))
+            bands.push_back({y, y + 1});
+        else if (inked)
+            bands.back().second = y + 1;
+    }
+    return bands;
+}
+
+std::optional<std::filesystem::path> zbarimg() {
+    for (const char* folder : {"/usr/bin", "/usr/local/bin", "/bin"})
+        if (std::filesystem::exists(std::filesystem::path(folder) / "zbarimg"))
+            return std::filesystem::path(folder) / "zbarimg";
+    return std::nullopt;
+}
+
+// Every code on the bar code test page, cut out with white around it, is
+// read back by a scanner program as exactly the data sent; the PDF417,
+// which it does not read, holds zint's modules for its data.
+TEST(PaperRenderer, EveryCodeOnTheBarCodeTestPageReadsBackAsItsData) {
+    const auto scanner = zbarimg();
+    if (!scanner)
+        GTEST_SKIP() << "zbarimg (zbar-tools) is not installed";
+    struct Code {
+        const char* data; // as the scanner reports it
+    };
+    const Code kCodes[] = {
+        {"012345678905"},
+        {"012345678905"}, // UPC-A: the printer's check digit, or the one sent
+        {"01234565"},
+        {"04252614"}, // UPC-E: its own digits, or the UPC-A without zeros
+        {"5901234123457"},
+        {"5901234123457"}, // EAN13
+        {"96385074"},
+        {"96385074"}, // EAN8
+        {"ABC-123"},
+        {"TEST 39"}, // CODE39
+        {"1234567890"},
+        {"00123456"}, // ITF
+        {"A40156B"},
+        {"C12345-67D"}, // CODABAR
+        {"Code 93"},    // CODE93
+        {"Ordalia-128"},
+        {"12345678"}, // CODE128 sets B and C
+        {"HRI-0"},
+        {"HRI-1"}, // readable text none, above
+        {"HRI-3"},
+        {"4006381333931"},           // both; low and wide
+        {"https://ordalia.example"}, // QR Code
+    };
+    const auto pages = shippedPage("barpic-a.p", kPaperDots80mm);
+    ASSERT_EQ(pages.size(), 1u);
+    const DotImage& page = pages[0].image;
+    // Text lines are at most 24 dots high; every code is taller.
+    std::vector<std::pair<int, int>> codes;
+    for (const auto& band : printedBands(page))
+        if (band.second - band.first > 32)
+            codes.push_back(band);
+    ASSERT_EQ(codes.size(), std::size(kCodes) + 1); // and the PDF417 last
+
+    testing::TempFolder folder;
+    for (std::size_t i = 0; i < std::size(kCodes); ++i) {
+        SCOPED_TRACE(kCodes[i].data);
+        constexpr int kQuiet = 24;
+        const auto [top, bottom] = codes[i];
+        DotImage crop(page.width, bottom - top + 2 * kQuiet);
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < page.width; ++x)
+                crop.set(x, y - top + kQuiet, page.dot(x, y));
+        const auto png = folder.write("code.png", encodePng(crop, PngCompression::Deflate));
+        const auto output = folder.path() / "out.txt";
+        const pid_t pid = testing::spawnCommand(
+            {scanner->string(), "--raw", "-q", "-Supca.enable", "-Supce.enable", png.string()},
+            output, folder.path() / "errors.txt");
+        ASSERT_EQ(testing::waitForExit(pid, std::chrono::seconds(20)), 0)
+            << testing::readText(folder.path() / "errors.txt");
+        EXPECT_EQ(testing::readText(output), std::string(kCodes[i].data) + "\n");
+    }
+
+    // PDF417: 3 columns, level 2, modules 2 x 6 dots, centred.
+    const std::unique_ptr<zint_symbol, void (*)(zint_symbol*)> symbol(ZBarcode_Create(),
+                                                                      ZBarcode_Delete);
+    symbol->symbology = BARCODE_PDF417;
+    symbol->option_1 = 2;
+    symbol->option_2 = 3;
+    const std::string data = "Ordalia PDF417";
+    ASSERT_LT(ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.data()),
+                              static_cast<int>(data.size())),
+              ZINT_ERROR);
+    const auto [top, bottom] = codes.back();
+    EXPECT_EQ(bottom - top, symbol->rows * 6);
+    const int left = (page.width - symbol->width * 2) / 2;
+    int differing = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const int mx = (x - left) / 2;
+            const bool dark = x >= left && mx < symbol->width &&
+                              ((symbol->encoded_data[(y - top) / 6][mx >> 3] >> (mx & 7)) & 1);
+            differing += page.dot(x, y) != dark ? 1 : 0;
+        }
+    EXPECT_EQ(differing, 0);
+}
+
+// The code page charts print each row on one line of either paper: the page
+// is as long on 58 mm paper as on 80 mm.
+TEST(PaperRenderer, CodePageChartsFitOnBothPapers) {
+    for (const char* name : {"codepageA.p", "codepageB.p"}) {
+        SCOPED_TRACE(name);
+        const auto wide = shippedPage(name, kPaperDots80mm);
+        const auto narrow = shippedPage(name, kPaperDots58mm);
+        ASSERT_EQ(wide.size(), 1u);
+        ASSERT_EQ(narrow.size(), 1u);
+        EXPECT_EQ(narrow[0].width, kPaperDots58mm);
+        EXPECT_EQ(narrow[0].height, wide[0].height);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "paper_renderer.h"
 
+#include "barcode_drawing.h"
 #include "common/files.h"
 
 #include <algorithm>
@@ -49,107 +50,6 @@ DotImage scaled(const DotImage& image, int sx, int sy) {
             if (image.dot(c / sx, r / sy))
                 out.set(c, r);
     return out;
-}
-
-struct Symbology {
-    std::string_view name;
-    bool formTwo = false; // GS k m n d1...dn
-};
-
-// The bar code systems of GS k by m, nothing for an m the printer lacks.
-std::optional<Symbology> symbology(int m) {
-    switch (m) {
-    case 0:
-        return Symbology{"UPC-A"};
-    case 1:
-        return Symbology{"UPC-E"};
-    case 2:
-        return Symbology{"EAN13"};
-    case 3:
-        return Symbology{"EAN8"};
-    case 4:
-        return Symbology{"CODE39"};
-    case 5:
-        return Symbology{"ITF"};
-    case 6:
-        return Symbology{"CODABAR"};
-    case 65:
-        return Symbology{"UPC-A", true};
-    case 66:
-        return Symbology{"UPC-E", true};
-    case 67:
-        return Symbology{"EAN13", true};
-    case 68:
-        return Symbology{"EAN8", true};
-    case 69:
-        return Symbology{"CODE39", true};
-    case 70:
-        return Symbology{"ITF", true};
-    case 71:
-        return Symbology{"CODABAR", true};
-    case 72:
-        return Symbology{"CODE93", true};
-    case 73:
-        return Symbology{"CODE128", true};
-    default:
-        return std::nullopt;
-    }
-}
-
-// CODE128 data starts with a code set ("{A", "{B", "{C") and may switch set
-// or shift on the way; the readable text leaves those out. Counts the
-// symbols the bar code needs.
-struct Code128Text {
-    std::string text;
-    int symbols = 0;
-};
-
-Code128Text code128(std::string_view data) {
-    Code128Text out;
-    char set = 'B';
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        if (data[i] == '{' && i + 1 < data.size()) {
-            const char f = data[++i];
-            if (f == 'A' || f == 'B' || f == 'C')
-                set = f;
-            if (f == '{')
-                out.text += '{';
-            ++out.symbols;
-            continue;
-        }
-        if (set == 'C') {
-            // One symbol for each pair of digits, given as one byte 0 to 99.
-            char pair[4];
-            std::snprintf(pair, sizeof pair, "%02d", static_cast<unsigned char>(data[i]) % 100);
-            out.text += pair;
-        } else {
-            out.text += data[i];
-        }
-        ++out.symbols;
-    }
-    return out;
-}
-
-// The width of the bar code in modules, as its system lays it out (with the
-// wide elements twice the narrow); the printer adds start, stop and check
-// characters itself.
-int barcodeModules(std::string_view name, std::string_view data) {
-    const int n = static_cast<int>(data.size());
-    if (name == "UPC-A" || name == "EAN13")
-        return 95;
-    if (name == "UPC-E")
-        return 51;
-    if (name == "EAN8")
-        return 67;
-    if (name == "CODE39")
-        return (n + 2) * 13 - 1;
-    if (name == "ITF")
-        return n * 7 + 8;
-    if (name == "CODABAR")
-        return n * 12 - 1;
-    if (name == "CODE93")
-        return (n + 4) * 9 + 1;
-    return (code128(data).symbols + 2) * 11 + 2; // CODE128: symbols, check, stop
 }
 
 } // namespace
@@ -202,6 +102,7 @@ struct PaperRenderer::State {
     int moduleWidth = kDefaultModuleWidth;
     int hriPosition = 0; // 0 none, 1 above, 2 below, 3 both
     bool hriFontB = false;
+    SymbolStorage symbols; // GS ( k
 
     void reset() {
         line.clear();
@@ -225,6 +126,7 @@ struct PaperRenderer::State {
         moduleWidth = kDefaultModuleWidth;
         hriPosition = 0;
         hriFontB = false;
+        symbols.reset();
     }
 
     const FontImage& font() {
@@ -545,13 +447,9 @@ struct PaperRenderer::State {
     }
 
     void barcode(const EscPosCommand& c) {
-        const auto system = symbology(c.at(2));
-        if (!system)
-            return;
-        printLineIfAny();
-        startPageIfNeeded();
+        const int m = c.at(2);
         std::string data;
-        if (system->formTwo) {
+        if (m >= 65) {
             const std::size_t n = c.at(3);
             for (std::size_t i = 0; i < n; ++i)
                 data += static_cast<char>(c.at(4 + i));
@@ -559,39 +457,18 @@ struct PaperRenderer::State {
             for (std::size_t i = 3; i < c.raw.size() && c.raw[i] != 0x00; ++i)
                 data += static_cast<char>(c.raw[i]);
         }
-        if (data.empty())
-            return; // a bar code of nothing is not printed
-        const std::string hri = system->name == "CODE128" ? code128(data).text : data;
-        const int width =
-            std::clamp(barcodeModules(system->name, data) * moduleWidth, 8, areaDots());
-        const int height = std::max(barHeight, 1);
-
-        // The box: a frame the size of the bar code, its system and data inside.
-        DotImage box(width, height);
-        for (int col = 0; col < width; ++col)
-            for (int k = 0; k < 2; ++k) {
-                box.set(col, k);
-                box.set(col, height - 1 - k);
-            }
-        for (int r = 0; r < height; ++r)
-            for (int k = 0; k < 2; ++k) {
-                box.set(k, r);
-                box.set(width - 1 - k, r);
-            }
-        const DotImage label = plainText("[" + std::string(system->name) + "]", true);
-        const DotImage text = plainText(hri, true);
-        const int labelsHeight = label.height + 2 + text.height;
-        if (labelsHeight + 6 <= height) {
-            const int top = (height - labelsHeight) / 2;
-            blit(box, label, (width - label.width) / 2, top);
-            blit(box, text, (width - text.width) / 2, top + label.height + 2);
-        } else if (label.height + 4 <= height) {
-            blit(box, label, (width - label.width) / 2, (height - label.height) / 2);
-        }
-
-        const DotImage readable = plainText(hri, hriFontB);
+        printLineIfAny();
+        startPageIfNeeded();
+        // Data the system refuses, and a bar code wider than the print
+        // area, print nothing at all.
+        const auto encoded = encodeBarcode(m, data);
+        if (!encoded || encoded->bars.width * moduleWidth > areaDots())
+            return;
+        const DotImage bars = drawBars(encoded->bars, moduleWidth, std::max(barHeight, 1));
+        const DotImage readable = plainText(encoded->readable, hriFontB);
         const int readableWidth = std::min(readable.width, areaDots());
-        const int total = std::max(width, readableWidth);
+        // The readable text, when printed, is centred under (or over) the bars.
+        const int total = hriPosition == 0 ? bars.width : std::max(bars.width, readableWidth);
         auto centred = [&](const DotImage& image) {
             DotImage out(total, image.height);
             blit(out, image, (total - image.width) / 2, 0);
@@ -599,9 +476,20 @@ struct PaperRenderer::State {
         };
         if (hriPosition == 1 || hriPosition == 3)
             printBlock(centred(readable));
-        printBlock(centred(box));
+        printBlock(centred(bars));
         if (hriPosition == 2 || hriPosition == 3)
             printBlock(centred(readable));
+    }
+
+    // GS ( k: QR Code and PDF417 settings, data and print.
+    void twoDimensionalCode(const EscPosCommand& c) {
+        const auto picture = symbols.command(c.raw);
+        if (!picture)
+            return;
+        printLineIfAny();
+        startPageIfNeeded();
+        if (picture->width <= areaDots())
+            printBlock(*picture);
     }
 
     void cut(const EscPosCommand& c) {
@@ -828,6 +716,10 @@ struct PaperRenderer::State {
             break;
         case CommandId::Gsk:
             barcode(c);
+            break;
+        case CommandId::GsParen:
+            if (c.at(2) == 'k')
+                twoDimensionalCode(c);
             break;
         case CommandId::GsV:
             cut(c);

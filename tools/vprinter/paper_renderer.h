@@ -51,8 +51,9 @@ struct RenderedPage {
 // Font B (9 x 17) from the code page image the printer holds, ESC t, the
 // ESC ! and GS ! sizes, emphasis, underline, reverse, alignment, margins,
 // tabs, line spacing and feeds, GS v 0 raster and ESC * bit images, NV logos
-// printed with FS p, bar codes (a labelled box of the bar code's size, with
-// its readable text), the printer's own test page, and a cut mark for GS V.
+// printed with FS p, GS k bar codes bar for bar with their readable text,
+// GS ( k QR Code and PDF417 module for module, the printer's own test page,
+// and a cut mark for GS V.
 // Every cut ends a page.
 //
 // The renderer attaches itself to `model` and must stay alive while the

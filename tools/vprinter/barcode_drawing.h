@@ -1,0 +1,83 @@
+#pragma once
+
+#include "dot_image.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ordalia::vprinter {
+
+// The modules of an encoded symbol, row by row from the top; a linear bar
+// code has one row. 1 is a dark module (a bar), 0 a light one.
+struct ModuleGrid {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> modules;
+
+    bool dark(int x, int y) const {
+        return x >= 0 && y >= 0 && x < width && y < height &&
+               modules[static_cast<std::size_t>(y) * width + x] != 0;
+    }
+};
+
+struct LinearBarcode {
+    ModuleGrid bars;      // one row
+    std::string readable; // the text a printer prints above or below it
+};
+
+// GS k m: the bars of bar code system m (0 to 6, 65 to 73) for `data` as a
+// printer takes it: UPC-A 11 or 12 digits, UPC-E 6, 7, 8, 11 or 12, EAN-13
+// 12 or 13 and EAN-8 7 or 8, the check digit always the printer's own; ITF
+// drops an odd last digit; CODE39 may carry its '*' start and stop; CODABAR
+// needs its start and stop A to D; CODE128 begins with "{A", "{B" or "{C".
+// Data the system refuses gives nothing: the printer prints nothing then.
+std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data);
+
+// The bars `moduleWidth` dots a module and `height` dots high.
+DotImage drawBars(const ModuleGrid& bars, int moduleWidth, int height);
+// Every module a block of `moduleWidth` x `rowHeight` dots.
+DotImage drawModules(const ModuleGrid& grid, int moduleWidth, int rowHeight);
+
+// QR Code, error correction level 0 (L) to 3 (H); micro for the small model.
+std::optional<ModuleGrid> encodeQrCode(std::string_view data, int level, bool micro = false);
+
+struct Pdf417Shape {
+    int columns = 0; // data columns 1 to 30; 0: as the data needs
+    int rows = 0;    // 3 to 90; 0: as the data needs
+    int level = -1;  // error correction level 0 to 8; -1: as the data needs
+    bool truncated = false;
+};
+std::optional<ModuleGrid> encodePdf417(std::string_view data, const Pdf417Shape& shape);
+
+// The two-dimensional codes of GS ( k: the settings and the stored data of
+// QR Code (cn 49) and PDF417 (cn 48), kept until ESC @, and the picture the
+// print function (fn 81) prints.
+class SymbolStorage {
+public:
+    // One whole GS ( k command, prefix first. Gives the picture to print
+    // for a print function that prints, nothing otherwise (settings, stored
+    // data, a symbol the data cannot make).
+    std::optional<DotImage> command(std::span<const std::uint8_t> raw);
+    void reset() { *this = SymbolStorage(); }
+
+    // Longest data kept: what the largest symbol of each holds.
+    static constexpr std::size_t kMaxQrData = 7089;
+    static constexpr std::size_t kMaxPdf417Data = 2710;
+
+private:
+    int m_qrModel = 50; // 49 model 1, 50 model 2, 51 micro
+    int m_qrModule = 3;
+    int m_qrLevel = 0;
+    std::string m_qrData;
+
+    Pdf417Shape m_pdfShape;
+    int m_pdfModule = 3;
+    int m_pdfRowHeight = 3; // times the module width
+    std::string m_pdfData;
+};
+
+} // namespace ordalia::vprinter
