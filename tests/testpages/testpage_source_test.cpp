@@ -115,12 +115,11 @@ TEST(CodePageChart, TableAndFontThenSixteenCharactersARowThenTheDefaults) {
     const std::string text(chart.begin(), chart.end());
     EXPECT_EQ(text.substr(0, 6), "\x1B"
                                  "t\x03\x1BM\x01"); // ESC t 3, ESC M 1 (Font B)
-    EXPECT_EQ(text.substr(6, 35), "   0 1 2 3 4 5 6 7 8 9 A B C D E F\n");
-    EXPECT_EQ(text.substr(41, 35), "20   ! \" # $ % & ' ( ) * + , - . /\n");
-    EXPECT_EQ(
-        text.substr(6 + 14 * 35, 35),
-        "F0 \xF0 \xF1 \xF2 \xF3 \xF4 \xF5 \xF6 \xF7 \xF8 \xF9 \xFA \xFB \xFC \xFD \xFE \xFF\n");
-    EXPECT_EQ(text.substr(6 + 15 * 35), "\x1BM\x00\x1Bt\x00"s); // ESC M 0, ESC t 0
+    EXPECT_EQ(text.substr(6, 21), "   01234567 89ABCDEF\n");
+    EXPECT_EQ(text.substr(27, 21), "20  !\"#$%&' ()*+,-./\n");
+    EXPECT_EQ(text.substr(6 + 14 * 21, 21),
+              "F0 \xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF7 \xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF\n");
+    EXPECT_EQ(text.substr(6 + 15 * 21), "\x1BM\x00\x1Bt\x00"s); // ESC M 0, ESC t 0
 }
 
 TEST(RasterCommand, HeaderThenRowsTopFirstLeftmostDotInTheHighBit) {

@@ -145,9 +145,12 @@ std::vector<std::uint8_t> codePageChart(std::uint8_t table, ChartFont font) {
     const auto put = [&out](std::string_view text) {
         out.insert(out.end(), text.begin(), text.end());
     };
-    put("  ");
+    // 16 characters a row in two groups of 8 after the row's label: 20
+    // columns, one line on 58 mm paper (32 Font A columns) as on 80 mm.
+    put("   ");
     for (int column = 0; column < 16; ++column) {
-        out.push_back(' ');
+        if (column == 8)
+            out.push_back(' ');
         out.push_back(static_cast<std::uint8_t>(hexDigit(column)));
     }
     out.push_back(kLf);
@@ -156,7 +159,7 @@ std::vector<std::uint8_t> codePageChart(std::uint8_t table, ChartFont font) {
         out.push_back(static_cast<std::uint8_t>(hexDigit(first >> 4)));
         put("0 ");
         for (int column = 0; column < 16; ++column) {
-            if (column > 0)
+            if (column == 8)
                 out.push_back(' ');
             out.push_back(static_cast<std::uint8_t>(first + column));
         }

@@ -12,7 +12,7 @@ enum class ChartFont { A, B };
 
 inline constexpr int kChartFirstCode = 0x20;
 inline constexpr int kChartRows = 14;      // 0x20 to 0xFF, 16 a row
-inline constexpr int kChartRowLength = 34; // "20 " and 16 characters a blank apart
+inline constexpr int kChartRowLength = 20; // "20 ", 8 characters, a blank, 8 characters
 
 // ESC t `table`, ESC M for `font`, the column heading and the 14 rows, each
 // ended by LF, then ESC M 0 and ESC t 0 so what follows prints as after

@@ -21,8 +21,9 @@
 //                               FONT (A or B), a column heading, then the
 //                               characters 0x20 to 0xFF in 14 rows of 16,
 //                               each row led by its hexadecimal label ("20 "
-//                               to "F0 ") with a blank between characters
-//                               (34 columns); leaves ESC t 0 and Font A
+//                               to "F0 "), a blank after the eighth (20
+//                               columns, one line on either paper); leaves
+//                               ESC t 0 and Font A
 //   .raster WIDTH HEIGHT        GS v 0 with the drawn test picture (a frame,
 //                               a radial star and rings, a dithered grey
 //                               ramp); WIDTH a multiple of 8 from 64 to 2040
