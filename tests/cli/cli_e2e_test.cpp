@@ -142,6 +142,12 @@ TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
         {"logo print 1", 0, "", "1c 70 01 00 1d 56 42 00"},
         {"logo clear", 0, "", ""},
         {"logo list", 0, "", "", "0/255 logos"},
+        {"info", 0, "",
+         "1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 43 1d 49 44 "
+         "10 04 01 10 04 02 10 04 03 10 04 04",
+         "model name: VIRTUAL-80\nfirmware: 1.00\nmaker: KOVIR\nserial number: 00000001\n"
+         "model: 0x20\ntype: auto-cutter (0x02)\nROM version: 0x10\nprinter: on line\n"
+         "cover: closed\npaper: ok\noff line: none\nerror: none\n"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.line);
@@ -164,6 +170,14 @@ TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
     }
     EXPECT_EQ(parallel.data(0x278), hexBytes("1b 40 48 69"));
     EXPECT_EQ(program.read("Codepage Table/output.a79").size(), 196608u + 65536);
+}
+
+TEST_F(CliE2E, InfoFromASilentPrinterFails) {
+    printer->setSilent(true);
+    EXPECT_EQ(run("info"), 2);
+    EXPECT_THAT(err.str(), HasSubstr("did not answer"));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_FALSE(serial->isOpen());
 }
 
 TEST_F(CliE2E, APortHeldByAnotherProgramIsRefusedNotShared) {
