@@ -7,7 +7,10 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <fstream>
+#include <string>
 
 namespace ordalia::app {
 
@@ -21,6 +24,8 @@ InterfaceStrip::InterfaceStrip(QWidget* parent)
     m_PortSelect_Serial->setObjectName(QStringLiteral("PortSelect_Serial"));
     m_PortSelect_Parallel = new QRadioButton(QStringLiteral("Parallel"), this);
     m_PortSelect_Parallel->setObjectName(QStringLiteral("PortSelect_Parallel"));
+    m_PortSelect_Network = new QRadioButton(QStringLiteral("Network"), this);
+    m_PortSelect_Network->setObjectName(QStringLiteral("PortSelect_Network"));
     // Set as the window is created, and again by the start-up.
     m_PortSelect_Serial->setChecked(true);
 
@@ -48,15 +53,26 @@ InterfaceStrip::InterfaceStrip(QWidget* parent)
     m_LPTPort->addItems({QStringLiteral("LPT1"), QStringLiteral("LPT2")});
     m_LPTPort->setAccessibleName(QStringLiteral("Interface Setting : parallel port"));
     m_LPTPort->hide();
+    m_NetHost = new QLineEdit(this);
+    m_NetHost->setObjectName(QStringLiteral("NetHost"));
+    m_NetHost->setPlaceholderText(QStringLiteral("host or host:port"));
+    m_NetHost->setToolTip(
+        QStringLiteral("The network printer: a name or address, and :port unless it is 9100"));
+    m_NetHost->setAccessibleName(QStringLiteral("Interface Setting : network printer"));
+    m_NetHost->setMinimumWidth(160);
+    m_NetHost->hide();
+    connect(m_NetHost, &QLineEdit::textEdited, this, [this] { writeHostFile(); });
     m_PortDevice = makeLabel("PortDevice", QString(), this);
     m_PortDevice->setEnabled(false);
 
     row->addWidget(m_PortSelect_Serial);
     row->addWidget(m_PortSelect_Parallel);
+    row->addWidget(m_PortSelect_Network);
     row->addSpacing(8);
     row->addWidget(m_SPort);
     row->addWidget(m_Sbaud);
     row->addWidget(m_LPTPort);
+    row->addWidget(m_NetHost);
     row->addWidget(m_PortDevice, 1);
 }
 
@@ -78,8 +94,13 @@ LinkChoice InterfaceStrip::linkChoice() const {
                            ? index
                            : m_SPort->findText(m_SPort->currentText(), Qt::MatchExactly);
     choice.settings = toStdString(m_Sbaud->currentText());
-    choice.serialSelected = m_PortSelect_Serial->isChecked();
+    // A network printer answers on the connection: the serial path serves it.
+    choice.serialSelected = !m_PortSelect_Parallel->isChecked();
     choice.parallelIndex = m_LPTPort->currentIndex();
+    choice.networkSelected = m_PortSelect_Network->isChecked();
+    choice.host = toStdString(m_NetHost->text().trimmed());
+    if (choice.networkSelected)
+        writeHostFile();
     return choice;
 }
 
@@ -89,6 +110,37 @@ void InterfaceStrip::showSerial(bool serial) {
     m_Sbaud->setVisible(serial);
     m_PortDevice->setVisible(serial);
     m_LPTPort->setVisible(!serial);
+    m_NetHost->hide();
+}
+
+void InterfaceStrip::showNetwork() {
+    m_PortSelect_Network->setChecked(true);
+    m_SPort->hide();
+    m_Sbaud->hide();
+    m_PortDevice->hide();
+    m_LPTPort->hide();
+    m_NetHost->show();
+}
+
+bool InterfaceStrip::networkChosen() const {
+    return m_PortSelect_Network->isChecked();
+}
+
+void InterfaceStrip::keepHostIn(const std::filesystem::path& programFolder) {
+    m_hostFile = programFolder / "network";
+    std::ifstream in(m_hostFile, std::ios::binary);
+    std::string line;
+    if (std::getline(in, line))
+        m_NetHost->setText(QString::fromUtf8(line).trimmed());
+}
+
+void InterfaceStrip::writeHostFile() const {
+    if (m_hostFile.empty())
+        return;
+    // One line; a folder that cannot be written only loses the host for the
+    // next run.
+    std::ofstream out(m_hostFile, std::ios::binary | std::ios::trunc);
+    out << toStdString(m_NetHost->text().trimmed()) << "\r\n";
 }
 
 void InterfaceStrip::showPortDevice(const std::filesystem::path& programFolder) {

@@ -137,6 +137,14 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
             &MainWindow::PortSelect_Serial_Click);
     connect(m_Frame1->PortSelect_Parallel(), &QRadioButton::clicked, this,
             &MainWindow::PortSelect_Parallel_Click);
+    // A network printer takes the serial path, and its settings include the
+    // serial port function like any other.
+    connect(m_Frame1->PortSelect_Network(), &QRadioButton::clicked, this, [this] {
+        guardedClick(*m_services, [&] {
+            m_Frame1->showNetwork();
+            m_settingsPage->setSerialOnlyVisible(true);
+        });
+    });
     connect(m_Frame1->SPort(), &QComboBox::currentTextChanged, this, &MainWindow::showPortDevice);
 
     m_closeWhenIdle = new QTimer(this);
@@ -156,6 +164,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::Form_Load() {
     // 1. and 2.: the link's lists.
     m_Frame1->fillLists();
+    m_Frame1->keepHostIn(m_programFolder);
     // 3.: the settings page's lists.
     m_settingsPage->fillLists();
     // 4.: the page change as if the shown page had just been shown.
@@ -221,6 +230,10 @@ void MainWindow::selectSbaud(int index) {
 }
 
 void MainWindow::selectSerial() {
+    // A saved record of the serial link does not take the user off the
+    // network printer, which is reached the same way.
+    if (m_Frame1->networkChosen())
+        return;
     PortSelect_Serial_Click();
 }
 
