@@ -6,6 +6,8 @@ function(ordalia_add_gtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    # Listing the tests starts Wine in the Windows build: a first start takes
+    # longer than the default 5 s.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES ENVIRONMENT "ORDALIA_PROGRAM_DIR=${ORDALIA_PROGRAM_DIR}")
 endfunction()

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# ordalia-cli.exe end to end under Wine, against the virtual printer on a
+# pseudo-terminal that Wine maps to a COM port:
+#   tests/wine/cli_under_wine.sh FOLDER VPRINTER
+# FOLDER holds ordalia-cli.exe and the files shipped beside it (an unpacked
+# Windows archive); VPRINTER is the native ordalia-vprinter. WINEPREFIX names
+# a prefix of this test's own: its server is restarted to take the ports.
+set -euo pipefail
+folder=$(realpath "$1")
+vprinter=$(realpath "$2")
+. "$(dirname "$0")/wine_env.sh"
+wine_prefix_ready
+
+cli="$folder/ordalia-cli.exe"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() { # check CONDITION-STATUS TEXT
+    if [ "$1" = 0 ]; then echo "ok: $2"; else echo "FAILED: $2" >&2; failures=$((failures + 1)); fi
+}
+
+# The Windows name of a file of this machine (Wine's drive Z: is its root).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# start_printer NAME [OPTIONS]: the virtual printer; its terminal in $pty.
+start_printer() {
+    local name=$1
+    shift
+    "$vprinter" --quiet --capture "$work/$name.capture" --nv "$work/$name.nv" "$@" \
+        >"$work/$name.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        pty=$(grep -o '/dev/pts/[0-9]*' "$work/$name.out" | head -1 || true)
+        [ -n "$pty" ] && return 0
+        sleep 0.05
+    done
+    echo "the virtual printer $name did not start: $(cat "$work/$name.out")" >&2
+    exit 1
+}
+
+# CPU clock ticks of every live process of this prefix (the server, the
+# services it starts, the program while it runs).
+prefix_ticks() {
+    local total=0 count=0 p stat
+    for p in /proc/[0-9]*; do
+        grep -qzx "WINEPREFIX=$WINEPREFIX" "$p/environ" 2>/dev/null || continue
+        stat=$(cat "$p/stat" 2>/dev/null) || continue
+        set -- ${stat##*) }
+        total=$((total + ${12} + ${13}))
+        count=$((count + 1))
+    done
+    echo "$total $count"
+}
+
+start_printer good
+good_pty=$pty
+start_printer silent --silent
+silent_pty=$pty
+# Wine turns these keys into its dosdevices links each time its server starts.
+"$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$good_pty" /f >/dev/null
+"$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$silent_pty" /f >/dev/null
+"$WINE" reg delete 'HKLM\Software\Wine\Ports' /v COM7 /f >/dev/null 2>&1 || true
+"$WINESERVER" -k || true
+"$WINESERVER" -w
+"$WINESERVER" -f -p &
+pids+=($!)
+# From here on a failed check is counted, not the end of the script.
+set +e
+
+# The unpacked folder is the program folder: it holds the shipped files and
+# can be written.
+version=$(timeout 60 "$WINE" "$cli" --version)
+[[ "$version" == *"Program folder: "*"$(basename "$folder")"* ]]
+check $? "ordalia-cli.exe starts from its folder and takes it as the program folder"
+
+# A test page, byte for byte.
+status=0
+timeout 60 "$WINE" "$cli" --port COM1 test-page "Receipt 1" 2>"$work/page.err" || status=$?
+for _ in $(seq 100); do
+    cmp -s "$work/good.capture" "$folder/testpage/rec1.p" && break
+    sleep 0.05
+done
+cmp -s "$work/good.capture" "$folder/testpage/rec1.p"
+check $(( status + $? )) "test page over COM1 arrives byte for byte (status $status)"
+
+# A firmware update: the image the printer stored is the file sent.
+head -c 196608 < <(yes "firmware image for the virtual printer 0123456789") >"$work/new.firm"
+status=0
+timeout 120 "$WINE" "$cli" --port COM1 firmware "$(windows_path "$work/new.firm")" \
+    2>"$work/firmware.err" || status=$?
+cmp -s "$work/good.nv/firmware.bin" "$work/new.firm" && grep -q "Firmware Update Finish !!" "$work/firmware.err"
+check $(( status + $? )) "firmware update over COM1 stores the image (status $status)"
+
+# A silent printer: "Connecting Error !!" after the 10 s reply wait, spent
+# asleep rather than polling (the CPU time of every process of the prefix).
+status=0
+read -r before processes < <(prefix_ticks)
+TIMEFORMAT='%R %U %S'
+{ time timeout 60 "$WINE" "$cli" --port COM2 firmware "$(windows_path "$work/new.firm")" \
+    2>"$work/silent.err" || status=$?; } 2>"$work/silent.time"
+read -r after _ < <(prefix_ticks)
+read -r real user sys <"$work/silent.time"
+cpu=$(awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v u="$user" -v s="$sys" \
+    'BEGIN { printf "%.2f", t / hz + u + s }')
+echo "silent printer: $real s elapsed, $cpu s CPU (the program and $processes processes of the prefix)"
+[ "$status" = 2 ] && grep -q "Connecting Error !!" "$work/silent.err"
+check $? "a silent printer ends with Connecting Error !! and status 2 (status $status)"
+awk -v r="$real" 'BEGIN { exit !(r >= 10 && r < 20) }'
+check $? "the reply wait lasts 10 s ($real s)"
+awk -v r="$real" -v c="$cpu" 'BEGIN { exit !(c < 0.15 * r) }'
+check $? "the wait takes under 15 % of a core ($cpu s CPU in $real s)"
+
+# A port Wine does not have.
+status=0
+timeout 60 "$WINE" "$cli" --port COM7 test-page "Receipt 1" 2>"$work/missing.err" || status=$?
+[ "$status" = 2 ] && grep -q "COM7" "$work/missing.err"
+check $? "a missing port is named and ends with status 2 (status $status: $(cat "$work/missing.err"))"
+
+[ "$failures" = 0 ]
