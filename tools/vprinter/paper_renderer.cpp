@@ -486,10 +486,13 @@ struct PaperRenderer::State {
         const auto picture = symbols.command(c.raw);
         if (!picture)
             return;
-        printLineIfAny();
         startPageIfNeeded();
-        if (picture->width <= areaDots())
-            printBlock(*picture);
+        // A symbol wider than the print area prints nothing; a tall one is
+        // printed in bands like any picture.
+        if (picture->width > areaDots())
+            return;
+        printPicture(picture->width, picture->height, 1, 1,
+                     [&](int col, int row) { return picture->dot(col, row); });
     }
 
     void cut(const EscPosCommand& c) {
