@@ -4,8 +4,9 @@
 # docs/samples/logo.bmp stored in the printer and printed by
 # docs/samples/logo-print.p.src (docs/rendered-logo.png), and the colour
 # picture docs/samples/shop.png made into a logo with "logo make", stored and
-# printed with "logo print 1" (docs/rendered-shop-logo.png). The picture is
-# drawn by docs/samples/draw-shop-picture.py.
+# printed with "logo print 1" (docs/rendered-shop-logo.png), and "Barcode
+# Test" (docs/rendered-barcodes.png). The picture is drawn by
+# docs/samples/draw-shop-picture.py.
 #   scripts/render-samples.sh          uses build/ (built first if needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,12 +48,16 @@ cli=("$bin/ordalia-cli" --folder "$work/program" --quiet)
 "${cli[@]}" logo download
 "${cli[@]}" logo print 1
 
+# The bar codes, QR Code and PDF417 of "Barcode Test", drawn bar for bar.
+"${cli[@]}" test-page "Barcode Test"
+
 # One page per cut, written as the cut arrives.
 for _ in $(seq 200); do
-    [ -f "$work/paper/page-0003.png" ] && break
+    [ -f "$work/paper/page-0004.png" ] && break
     sleep 0.1
 done
 cp "$work/paper/page-0001.png" docs/rendered-receipt.png
 cp "$work/paper/page-0002.png" docs/rendered-logo.png
 cp "$work/paper/page-0003.png" docs/rendered-shop-logo.png
-echo "docs/rendered-receipt.png, docs/rendered-logo.png and docs/rendered-shop-logo.png drawn again"
+cp "$work/paper/page-0004.png" docs/rendered-barcodes.png
+echo "docs/rendered-receipt.png, docs/rendered-logo.png, docs/rendered-shop-logo.png and docs/rendered-barcodes.png drawn again"

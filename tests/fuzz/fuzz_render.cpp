@@ -1,6 +1,8 @@
 // The virtual printer's paper: whatever stream arrives, drawing it must
 // neither crash nor read out of bounds, and no page may outgrow its limit by
-// more than one block.
+// more than one block. Bar codes and GS ( k symbols go through zint, so any
+// data and settings a stream gives reach the encoder only within the
+// printer's limits.
 
 #include "paper_renderer.h"
 #include "printer_model.h"
