@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "common/text.h"
+#include "link/network_address.h"
 #include "settings/printer_settings.h"
 
 #include <algorithm>
@@ -115,6 +116,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (name == "port") {
             if (value->empty())
                 return failure("The option --port needs a device or \"COM n\".");
+            // A network address that cannot be opened is refused before anything starts.
+            std::string why;
+            if (value->starts_with(kNetworkScheme) && !parseNetworkAddress(*value, &why))
+                return failure(why);
             options.port = *value;
         } else if (name == "settings") {
             options.settings = *value;
@@ -185,6 +190,8 @@ Options:
   --port DEVICE             the serial port: a device (/dev/ttyUSB0, COM3) or
                             a port list entry ("COM 1", mapped by the ports
                             file as in the window); default "COM 1"
+                            or a network printer, tcp://HOST[:PORT]
+                            (raw printing, port 9100 unless given)
   --settings TEXT           speed,parity,data,stop (default: the saved
                             settings' baud rate, else 115200,n,8,1)
   --parallel LPT1|LPT2      use the parallel port instead (test pages, logos,

@@ -61,6 +61,8 @@ TEST_F(CliE2E, MistakesAreRefusedBeforeAnythingIsSent) {
         {"--quiet=yes logo list", "--quiet takes no value"},
         {"--parallel LPT3 logo download", "LPT1 or LPT2, not \"LPT3\""},
         {"--port 'COM 1' --parallel LPT1 logo download", "not both"},
+        {"--port tcp://printer --parallel LPT1 logo download", "not both"},
+        {"--port tcp://[fe80::1 logo download", "\"tcp://[fe80::1\" is not a network printer"},
         {"print-everything", "unknown command \"print-everything\".\nTry"},
         {"--settings fast test-page --self-test", "\"fast\" are not valid"},
         {"--folder /nonexistent-ordalia logo list", "is not a folder"},
