@@ -9,6 +9,7 @@
 #include "app/test_print_page.h"
 #include "common/clock.h"
 #include "link/parallel_port.h"
+#include "link/printer_info.h"
 #include "link/serial_port.h"
 #include "link/system_ports.h"
 
@@ -104,6 +105,11 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
     layout->setSpacing(4);
     m_Frame1 = new InterfaceStrip(this);
     layout->addWidget(m_Frame1);
+    // Beside the port list, since it asks the printer on the port chosen there.
+    auto* PrinterInfo =
+        makePushButton(QStringLiteral("PrinterInfo"), QStringLiteral("Printer Info"), m_Frame1);
+    m_Frame1->layout()->addWidget(PrinterInfo);
+    connect(PrinterInfo, &QPushButton::clicked, this, &MainWindow::PrinterInfo_Click);
 
     m_SSTab1 = new QTabWidget(this);
     m_SSTab1->setObjectName(QStringLiteral("SSTab1"));
@@ -214,6 +220,14 @@ void MainWindow::PortSelect_Parallel_Click() {
     guardedClick(*m_services, [&] {
         m_Frame1->showSerial(false);
         m_settingsPage->setSerialOnlyVisible(false);
+    });
+}
+
+void MainWindow::PrinterInfo_Click() {
+    guardedClick(*m_services, [&] {
+        const PrinterInfoResult result = askPrinterInfo(*m_services, linkChoice());
+        if (result.outcome == Outcome::Done)
+            m_services->dialogs.message(printerInfoMessage(result.info));
     });
 }
 

@@ -81,6 +81,8 @@ public:
 
     void PortSelect_Serial_Click();
     void PortSelect_Parallel_Click();
+    // Asks the printer who it is and how it is, and shows its answers.
+    void PrinterInfo_Click();
     void SSTab1_Click(int previousTab);
 
 protected:

@@ -29,5 +29,31 @@ TEST_F(PrinterOnPty, ReceiptOneFromTheWindowReachesThePrinterByteForByte) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// A printer near the end of its paper with its cover open.
+struct PrinterNeedingCare : PrinterOnPty {
+    PrinterNeedingCare()
+        : PrinterOnPty([](auto& o) {
+              o.printer.state.paper = vprinter::PaperState::NearEnd;
+              o.printer.state.coverOpen = true;
+          }) {}
+};
+
+TEST_F(PrinterNeedingCare, PrinterInfoShowsWhatThePrinterAnswered) {
+    static int argc = 1;
+    static char* argv[] = {const_cast<char*>("window_e2e_test"), nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    app::MainWindow window({program.path(), serial.get(), &parallel, nullptr, &dialogs});
+    bool closedAtMessage = false;
+    dialogs.onMessage = [&](const auto&) { closedAtMessage = !serial->isOpen(); };
+    window.findChild<QPushButton*>("PrinterInfo")->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const std::string& text = dialogs.messages[0].text;
+    for (const char* line : {"Model name: VIRTUAL-80\n", "Printer: off line\n", "Cover: open\n",
+                             "Paper: near end\n", "Off line: cover open\n", "Error: none"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " not in\n" << text;
+    EXPECT_TRUE(closedAtMessage);
+}
+
 } // namespace
 } // namespace ordalia
