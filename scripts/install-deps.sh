@@ -18,7 +18,12 @@ if [ -f "$(dirname "$0")/packages.txt" ]; then
     done < "$(dirname "$0")/packages.txt"
 fi
 if [ "${ORDALIA_CROSS_WINDOWS:-0}" = 1 ]; then
-    packages+=(g++-mingw-w64-x86-64-posix)
+    packages+=(
+        g++-mingw-w64-x86-64-posix  # the Windows build
+        googletest                  # GoogleTest sources, built for the Windows tests
+        wine64                      # runs the Windows tests
+        dpkg-dev lintian            # the Debian package, its test and its check
+    )
 fi
 
 missing=()

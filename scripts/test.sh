@@ -14,8 +14,28 @@ cmake --build "$build" -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300
 
 if [ "${ORDALIA_CROSS_WINDOWS:-0}" = 1 ]; then
-    # The core and its Win32 port layer must keep compiling for Windows.
-    cmake -S . -B "$build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TESTS=OFF -DORDALIA_BUILD_TOOLS=OFF
-    cmake --build "$build-win" -j"$jobs"
+    # The Debian package, checked by lintian (its install test ran above).
+    ORDALIA_PACKAGE_NO_BUILD=1 BUILD_DIR="$build" scripts/package.sh deb
+
+    # The core and the command line for Windows, statically linked, and the
+    # core's tests run under Wine, less those that hold POSIX behaviour.
+    win="$build-win"
+    cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TESTS=ON -DORDALIA_BUILD_TOOLS=OFF
+    cmake --build "$win" -j"$jobs"
+    # Made once here rather than by the first tests at once.
+    WINEPREFIX="$PWD/$win/wineprefix" tests/wine/run_under_wine.sh \
+        "$win/tests/common_test.exe" --gtest_list_tests >/dev/null
+    posix_only=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' tests/wine/posix_only_tests.txt |
+        paste -sd'|')
+    ctest --test-dir "$win" --output-on-failure -j"$jobs" --timeout 300 -E "^($posix_only)\$"
+
+    # The Windows folder as shipped, unpacked and run under Wine against the
+    # virtual printer.
+    zip=$(ORDALIA_PACKAGE_NO_BUILD=1 BUILD_DIR="$build" WIN_BUILD_DIR="$win" \
+        scripts/package.sh windows)
+    rm -rf "$win/unpacked" && mkdir -p "$win/unpacked"
+    (cd "$win/unpacked" && cmake -E tar xf "$OLDPWD/$zip")
+    WINEPREFIX="$PWD/$win/wineprefix-cli" tests/wine/cli_under_wine.sh \
+        "$win/unpacked/$(basename "$zip" .zip)" "$build/bin/ordalia-vprinter"
 fi

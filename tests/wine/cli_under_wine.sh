@@ -33,7 +33,8 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 start_printer() {
     local name=$1
     shift
-    "$vprinter" --quiet --capture "$work/$name.capture" --nv "$work/$name.nv" "$@" \
+    # Outside the prefix, so its CPU time is not counted as Wine's.
+    env -u WINEPREFIX "$vprinter" --quiet --capture "$work/$name.capture" --nv "$work/$name.nv" "$@" \
         >"$work/$name.out" 2>&1 &
     pids+=($!)
     for _ in $(seq 200); do
@@ -46,7 +47,7 @@ start_printer() {
 }
 
 # CPU clock ticks of every live process of this prefix (the server, the
-# services it starts, the program while it runs).
+# services it starts, the program while it runs, and this script's shells).
 prefix_ticks() {
     local total=0 count=0 p stat
     for p in /proc/[0-9]*; do
@@ -99,7 +100,9 @@ cmp -s "$work/good.nv/firmware.bin" "$work/new.firm" && grep -q "Firmware Update
 check $(( status + $? )) "firmware update over COM1 stores the image (status $status)"
 
 # A silent printer: "Connecting Error !!" after the 10 s reply wait, spent
-# asleep rather than polling (the CPU time of every process of the prefix).
+# asleep rather than polling. A program named by its path runs in the wine64
+# process itself, so the shell's time counts it; the server and Wine's
+# services run on beside it and are counted by their ticks.
 status=0
 read -r before processes < <(prefix_ticks)
 TIMEFORMAT='%R %U %S'
