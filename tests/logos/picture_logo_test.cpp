@@ -28,83 +28,46 @@ const Bytes kPaletteGif = {
     0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, // image 2 x 2
     0x02, 0x04, 0x04, 0x43, 0x71, 0x05, 0x00, 0x3B};            // LZW 0 1 2 3, end
 
-// 2 x 2 at 24 bits: top row black, white; bottom row blue, green (stored first).
-Bytes bmp24() {
-    Bytes out(54 + 2 * 8, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    putLe32(out, 2, static_cast<std::uint32_t>(out.size()));
-    putLe32(out, 10, 54);
-    putLe32(out, 14, 40);
-    putLe32(out, 18, 2);
-    putLe32(out, 22, 2);
-    putLe16(out, 26, 1);
-    putLe16(out, 28, 24);
-    const Bytes rows = {255, 0, 0, 0, 255, 0, 0, 0, /* top: */ 0, 0, 0, 255, 255, 255, 0, 0};
-    std::copy(rows.begin(), rows.end(), out.begin() + 54);
-    return out;
-}
-
 PictureLogoRequest wanted(int width, std::optional<int> threshold = {},
                           std::int32_t room = kMaxLogoTotalSize) {
     return {width, threshold, room};
 }
 
-GreyPicture picture(int w, int h, Bytes grey) {
-    return GreyPicture{w, h, std::move(grey)};
+// A picture read as "W x H: grey values", or the message that refused it.
+std::string seen(const PictureRead& read) {
+    if (!read.picture)
+        return read.message;
+    std::string text =
+        std::to_string(read.picture->width) + " x " + std::to_string(read.picture->height) + ":";
+    for (const std::uint8_t g : read.picture->grey)
+        text += " " + std::to_string(g);
+    return text;
 }
 
-TEST(PictureLogo, EachFormatDecodesToGreyOverWhitePaper) {
-    struct Case {
-        const char* name;
-        Bytes file;
-        int width, height;
-        Bytes grey;
-        int tolerance;
-    };
-    const Case kCases[] = {
-        // opaque red, transparent black, half-transparent black, opaque white
-        {"PNG with alpha",
-         pngFile(4, 1, 4, {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 128, 255, 255, 255, 255}),
-         4,
-         1,
-         {76, 255, 127, 255},
-         0},
-        {"palette GIF, transparent colour", kPaletteGif, 2, 2, {0, 255, 76, 255}, 0},
-        {"24-bit BMP, rows bottom-up", bmp24(), 2, 2, {0, 255, 29, 150}, 0},
-        {"grey JPEG", jpegFile(8, 8, Bytes(64, 100)), 8, 8, Bytes(64, 100), 2},
-        {"1-bit BMP", monochromeBmp({"#.", ".#"}), 2, 2, {0, 255, 255, 0}, 0},
-    };
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        const PictureRead read = decodePicture(c.file, "p");
-        ASSERT_TRUE(read.picture) << read.message;
-        EXPECT_EQ(read.picture->width, c.width);
-        EXPECT_EQ(read.picture->height, c.height);
-        ASSERT_EQ(read.picture->grey.size(), c.grey.size());
-        for (std::size_t i = 0; i < c.grey.size(); ++i)
-            EXPECT_NEAR(read.picture->grey[i], c.grey[i], c.tolerance) << i;
-    }
-}
-
-TEST(PictureLogo, UnreadableAndHugePicturesAreRefusedBeforeDecoding) {
+TEST(PictureLogo, EachFormatIsReadAsGreyOverWhitePaperOrRefused) {
+    // Opaque red, transparent black, half-transparent black, opaque white.
+    const Bytes rgba = {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 128, 255, 255, 255, 255};
     Bytes huge = pngFile(1, 1, 1, {0});
     putLe32(huge, 16, 0x10270000); // IHDR width and height 10,000 (big-endian)
     putLe32(huge, 20, 0x10270000);
     const struct {
         const char* name;
         Bytes file;
-        const char* said;
+        std::string shown;
     } kCases[] = {
-        {"text", {'h', 'e', 'l', 'l', 'o'}, "The file p is not a picture this program can read"},
-        {"cut PNG", Bytes(huge.begin(), huge.begin() + 20), "not a picture"},
+        {"PNG with alpha", pngFile(4, 1, 4, rgba), "4 x 1: 76 255 127 255"},
+        {"palette GIF, transparent colour", kPaletteGif, "2 x 2: 0 255 76 255"},
+        {"24-bit BMP: black, white; blue, green",
+         pictureFile(false, 2, 2, 3, {0, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0}),
+         "2 x 2: 0 255 29 150"},
+        {"1-bit BMP", monochromeBmp({"#.", ".#"}), "2 x 2: 0 255 255 0"},
+        {"text", {'h', 'i'}, "The file p is not a picture this program can read (PNG, JPEG, GIF"},
+        {"cut PNG", Bytes(huge.begin(), huge.begin() + 20), "is not a picture"},
         {"100 megapixels", huge, "is 10000 x 10000 pixels, more than the 25000000 pixels"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        const PictureRead read = decodePicture(c.file, "p");
-        EXPECT_FALSE(read.picture);
-        EXPECT_THAT(read.message, HasSubstr(c.said));
+        EXPECT_THAT(seen(decodePicture(c.file, "p")), HasSubstr(c.shown));
     }
 }
 
@@ -113,7 +76,7 @@ TEST(PictureLogo, PrintedShareFollowsDarknessAndTheThresholdCuts) {
     Bytes grey;
     for (int band = 0; band < 8; ++band)
         grey.insert(grey.end(), 64 * 32, static_cast<std::uint8_t>(band * 255 / 7));
-    const GreyPicture ramp = picture(64, 8 * 32, grey);
+    const GreyPicture ramp{64, 8 * 32, grey};
     for (const std::optional<int> threshold : {std::optional<int>(), std::optional<int>(128)}) {
         const DotPicture dots = toDots(ramp, threshold);
         for (int band = 0; band < 8; ++band) {
@@ -130,19 +93,17 @@ TEST(PictureLogo, PrintedShareFollowsDarknessAndTheThresholdCuts) {
 }
 
 TEST(PictureLogo, AnAreaFilterScalesAndTheHeightFollows) {
-    const GreyPicture stripes = picture(4, 2, {0, 255, 0, 255, 0, 0, 255, 255});
-    const GreyPicture half = scalePicture(stripes, 2);
-    EXPECT_EQ(half.height, 1);
-    EXPECT_THAT(half.grey, ElementsAreArray({64, 191})); // (0+255+0+0)/4, (0+255+255+255)/4
-    const GreyPicture third = scalePicture(picture(3, 1, {0, 90, 255}), 2);
+    const GreyPicture stripes{4, 2, {0, 255, 0, 255, 0, 0, 255, 255}};
+    // (0 + 255 + 0 + 0) / 4 and (0 + 255 + 255 + 255) / 4, one row high.
+    EXPECT_THAT(scalePicture(stripes, 2).grey, ElementsAreArray({64, 191}));
+    const GreyPicture third = scalePicture(GreyPicture{3, 1, {0, 90, 255}}, 2);
     EXPECT_THAT(third.grey, ElementsAreArray({30, 200})); // 0 and half of 90; the rest
-    EXPECT_THAT(scalePicture(picture(1, 1, {7}), 3).grey,
+    EXPECT_THAT(scalePicture(GreyPicture{1, 1, {7}}, 3).grey,
                 ElementsAreArray({7, 7, 7, 7, 7, 7, 7, 7, 7}));
 }
 
 TEST(PictureLogo, TheDefaultWidthIsThePapersForTheSavedMode) {
     Harness h;
-    const GreyPicture wide = picture(1000, 10, Bytes(10000, 0));
     const struct {
         const char* name;
         std::optional<std::uint8_t> mode;
@@ -159,22 +120,20 @@ TEST(PictureLogo, TheDefaultWidthIsThePapersForTheSavedMode) {
         std::filesystem::remove(h.folder.path() / "user_setting");
         if (c.mode)
             h.folder.write("user_setting", Bytes{0, *c.mode, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0});
-        EXPECT_EQ(
-            defaultLogoWidth(picture(c.pictureWidth, 1, Bytes(c.pictureWidth, 0)), h.folder.path()),
-            c.expected);
+        EXPECT_EQ(defaultLogoWidth(GreyPicture{c.pictureWidth, 1, Bytes(c.pictureWidth, 0)},
+                                   h.folder.path()),
+                  c.expected);
     }
-    const PictureLogo logo = makePictureLogo(wide, wanted(384));
-    EXPECT_EQ(logo.dots.width * 1000 + logo.dots.height, 384 * 1000 + 4); // 3.84 rows rounded
+    // The height follows: 10 rows at 384 of 1000 dots are 3.84, rounded.
+    EXPECT_EQ(makePictureLogo(GreyPicture{1000, 10, Bytes(10000, 0)}, wanted(384)).dots.height, 4);
 }
 
+// The logo list reads the header (one plane, one bit, size and offset) and
+// the rows; the colours are for other programs that show the bitmap.
 TEST(PictureLogo, TheBitmapIsALogoWithColumnDataOfItsDots) {
     // Top row printed across all 9 dots, the bottom row at the left only.
     DotPicture dots{9, 2, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}};
     const Bytes bmp = dotsToBmp(dots);
-    EXPECT_EQ(Bytes(bmp.begin(), bmp.begin() + 30),
-              (Bytes{'B', 'M', 70,         0, 0,  0, 0,           0, 0,          0,
-                     62,  0,   0,          0, 40, 0, 0,           0, 9 /*wide*/, 0,
-                     0,   0,   2 /*high*/, 0, 0,  0, 1 /*plane*/, 0, 1 /*bit*/,  0}));
     EXPECT_THAT(Bytes(bmp.begin() + 54, bmp.end()),
                 ElementsAreArray({0, 0, 0, 0, 255, 255, 255, 0, // black, white
                                   0x7F, 0xFF, 0, 0,             // bottom row first
@@ -189,18 +148,14 @@ TEST(PictureLogo, TheBitmapIsALogoWithColumnDataOfItsDots) {
 }
 
 TEST(PictureLogo, ASizeOutOfTheLimitsIsRefusedWithTheWidestThatFits) {
-    const GreyPicture square = picture(3000, 3000, Bytes(9000000, 128));
-    const GreyPicture flat = picture(3000, 30, Bytes(90000, 128));
+    const GreyPicture square{3000, 3000, Bytes(9000000, 128)};
+    const GreyPicture flat{3000, 30, Bytes(90000, 128)};
     const struct {
         const char* name;
         const GreyPicture& picture;
         PictureLogoRequest request;
         const char* said;
     } kCases[] = {
-        {"no width", square, wanted(0), "The width of a logo must be at least 1 dot."},
-        {"threshold 256", square, wanted(100, 256),
-         "The threshold must be a number from 0 to 255."},
-        {"threshold -1", square, wanted(100, -1), "The threshold must be a number from 0 to 255."},
         {"wider than a logo", flat, wanted(2017),
          "20 dots high cannot be made: it is wider than 2016"},
         {"beyond 128K", square, wanted(1500),
@@ -212,8 +167,6 @@ TEST(PictureLogo, ASizeOutOfTheLimitsIsRefusedWithTheWidestThatFits) {
         const PictureLogo logo = makePictureLogo(c.picture, c.request);
         EXPECT_EQ(logo.outcome, Outcome::Refused);
         EXPECT_THAT(logo.message, HasSubstr(c.said));
-        if (c.request.width < 500)
-            continue;
         const int widest = widestFittingLogo(c.picture, c.request.width, c.request.totalRoom);
         EXPECT_THAT(logo.message,
                     HasSubstr("The widest that fits is " + std::to_string(widest) + " dots."));
@@ -230,14 +183,13 @@ TEST(PictureLogo, AddedUnderAFreeNameOrNotWrittenAtAll) {
     const Services services = h.services();
     LogoLibrary library;
     const auto buffers = makeLogoBuffers();
-    const PictureLogo logo = makePictureLogo(picture(16, 8, Bytes(128, 0)), wanted(16));
+    const PictureLogo logo = makePictureLogo(GreyPicture{16, 8, Bytes(128, 0)}, wanted(16));
     h.folder.write("logos/shop.bmp", "someone else's");
     for (const char* name : {"shop-2.bmp", "shop-3.bmp"})
         EXPECT_EQ(addPictureLogo(services, library, *buffers, logo, "/pictures/shop.png"),
                   Outcome::Done)
             << name;
-    EXPECT_EQ(h.folder.read("logos/shop.bmp"),
-              Bytes({'s', 'o', 'm', 'e', 'o', 'n', 'e', ' ', 'e', 'l', 's', 'e', '\'', 's'}));
+    EXPECT_EQ(h.folder.read("logos/shop.bmp").size(), 14u); // "someone else's" is left alone
     EXPECT_EQ(h.folder.read("logos/shop-3.bmp"), logo.bmp);
     ASSERT_EQ(library.rows().size(), 2u);
     EXPECT_EQ(library.rows()[1], (LogoListRow{"2", "shop-3.bmp", "94"}));

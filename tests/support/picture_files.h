@@ -17,25 +17,25 @@
 
 namespace ordalia::testing {
 
-inline void appendPictureBytes(void* to, void* data, int size) {
-    auto* bytes = static_cast<std::uint8_t*>(data);
-    auto* out = static_cast<std::vector<std::uint8_t>*>(to);
-    out->insert(out->end(), bytes, bytes + size);
+// A PNG of w x h pixels of `channels` bytes each (1 grey, 3 RGB, 4 RGBA),
+// or a BMP of 24 bits (32 with alpha), rows bottom-up.
+inline std::vector<std::uint8_t> pictureFile(bool png, int w, int h, int channels,
+                                             const std::vector<std::uint8_t>& pixels) {
+    std::vector<std::uint8_t> out;
+    const auto append = [](void* to, void* data, int size) {
+        auto* bytes = static_cast<std::uint8_t*>(data);
+        auto* file = static_cast<std::vector<std::uint8_t>*>(to);
+        file->insert(file->end(), bytes, bytes + size);
+    };
+    if (png)
+        stbi_write_png_to_func(append, &out, w, h, channels, pixels.data(), w * channels);
+    else
+        stbi_write_bmp_to_func(append, &out, w, h, channels, pixels.data());
+    return out;
 }
-
-// A PNG of w x h pixels of `channels` bytes each (1 grey, 3 RGB, 4 RGBA).
 inline std::vector<std::uint8_t> pngFile(int w, int h, int channels,
                                          const std::vector<std::uint8_t>& pixels) {
-    std::vector<std::uint8_t> out;
-    stbi_write_png_to_func(appendPictureBytes, &out, w, h, channels, pixels.data(), w * channels);
-    return out;
-}
-
-// A grey JPEG of good quality.
-inline std::vector<std::uint8_t> jpegFile(int w, int h, const std::vector<std::uint8_t>& grey) {
-    std::vector<std::uint8_t> out;
-    stbi_write_jpg_to_func(appendPictureBytes, &out, w, h, 1, grey.data(), 95);
-    return out;
+    return pictureFile(true, w, h, channels, pixels);
 }
 
 } // namespace ordalia::testing
