@@ -7,13 +7,10 @@ namespace ordalia {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
 
 std::string fileText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "(missing)";
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
 }
 
 // An installation laid out as the package lays it: the programs in usr/bin,
@@ -21,10 +18,8 @@ std::string fileText(const fs::path& path) {
 TEST(ProgramFolderTest, TheExecutablesFolderOrTheUsersFilledFromTheInstallation) {
     struct Case {
         const char* name;
-        bool shippedBesideProgram; // flash3, testpage/ and user_setting in usr/bin
-        bool programFolderReadOnly;
-        bool userHome;
-        const char* userSettingBefore; // already in home/ordalia; nullptr: none
+        bool shippedBeside, readOnly, home;
+        const char* userSettingBefore; // already in home/ordalia
         bool perUser;
         const char* userSettingAfter; // in the folder chosen
     };
@@ -32,48 +27,34 @@ TEST(ProgramFolderTest, TheExecutablesFolderOrTheUsersFilledFromTheInstallation)
         {"build tree or unpacked archive", true, false, true, nullptr, false, "beside"},
         {"installed: first start fills the user's folder", false, false, true, nullptr, true,
          "shipped"},
-        {"installed: the user's own record is kept", false, false, true, "mine", true, "mine"},
-        {"shipped files in a folder that cannot be written", true, true, true, nullptr, true,
-         "shipped"},
+        {"installed: the user's own file is kept", false, false, true, "mine", true, "mine"},
+        {"shipped files in a folder not writable", true, true, true, nullptr, true, "shipped"},
         {"installed with no home to go to", false, false, false, nullptr, false, "(missing)"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        const TempFolder root;
-        const fs::path bin = root.path() / "usr/bin";
-        const fs::path home = root.path() / "home";
-        fs::create_directories(bin);
+        const testing::TempFolder root;
+        const fs::path bin = root.path() / "usr/bin", home = root.path() / "home";
         root.write("usr/share/ordalia/user_setting", "shipped");
-        root.write("usr/share/ordalia/testpage/rec1.p", "page");
         root.write("usr/share/ordalia/Codepage Table/Codepage", "list");
-        if (c.shippedBesideProgram) {
-            root.write("usr/bin/flash3", "ff");
-            root.write("usr/bin/testpage/rec1.p", "page");
+        root.write(c.shippedBeside ? "usr/bin/flash3" : "usr/bin/ordalia-cli", "x");
+        if (c.shippedBeside)
             root.write("usr/bin/user_setting", "beside");
-        }
         if (c.userSettingBefore)
             root.write("home/ordalia/user_setting", c.userSettingBefore);
         const auto writeBits = fs::perms::owner_write | fs::perms::group_write;
-        if (c.programFolderReadOnly)
-            fs::permissions(bin, writeBits, fs::perm_options::remove);
-        if (c.programFolderReadOnly && folderIsWritable(bin)) {
-            // root, or a system without permission bits: nothing is read-only.
-            fs::permissions(bin, writeBits, fs::perm_options::add);
-            continue;
-        }
-
-        const ProgramFolder chosen = chooseProgramFolder(bin, c.userHome ? home : fs::path());
+        fs::permissions(bin, writeBits,
+                        c.readOnly ? fs::perm_options::remove : fs::perm_options::add);
+        if (c.readOnly && folderIsWritable(bin))
+            continue; // root, or no permission bits: nothing is read-only
+        const ProgramFolder chosen = chooseProgramFolder(bin, c.home ? home : fs::path());
         fs::permissions(bin, writeBits, fs::perm_options::add);
 
         EXPECT_EQ(chosen.perUser, c.perUser);
         EXPECT_EQ(chosen.path, c.perUser ? home / "ordalia" : bin);
         EXPECT_EQ(fileText(chosen.path / "user_setting"), c.userSettingAfter);
-        if (c.perUser) {
-            EXPECT_EQ(fileText(chosen.path / "testpage/rec1.p"), "page");
-            EXPECT_EQ(fileText(chosen.path / "Codepage Table/Codepage"), "list");
-        } else {
-            EXPECT_FALSE(fs::exists(home / "ordalia"));
-        }
+        EXPECT_EQ(fileText(home / "ordalia/Codepage Table/Codepage"),
+                  c.perUser ? "list" : "(missing)");
         EXPECT_EQ(fileText(root.path() / "usr/share/ordalia/user_setting"), "shipped");
     }
 }
