@@ -120,6 +120,26 @@ check $? "the reply wait lasts 10 s ($real s)"
 awk -v r="$real" -v c="$cpu" 'BEGIN { exit !(c < 0.15 * r) }'
 check $? "the wait takes under 15 % of a core ($cpu s CPU in $real s)"
 
+# A network printer: the same test page over Winsock to the virtual printer
+# listening on the loopback.
+env -u WINEPREFIX "$vprinter" --quiet --tcp 0 --capture "$work/network.capture" \
+    --nv "$work/network.nv" >"$work/network.out" 2>&1 &
+pids+=($!)
+address=
+for _ in $(seq 200); do
+    address=$(grep -o 'tcp://[0-9.]*:[0-9]*' "$work/network.out" | head -1)
+    [ -n "$address" ] && break
+    sleep 0.05
+done
+status=0
+timeout 60 "$WINE" "$cli" --port "$address" test-page "Receipt 1" 2>"$work/network.err" || status=$?
+for _ in $(seq 100); do
+    cmp -s "$work/network.capture" "$folder/testpage/rec1.p" && break
+    sleep 0.05
+done
+cmp -s "$work/network.capture" "$folder/testpage/rec1.p"
+check $((status + $?)) "test page to $address arrives byte for byte (status $status)"
+
 # A port Wine does not have.
 status=0
 timeout 60 "$WINE" "$cli" --port COM7 test-page "Receipt 1" 2>"$work/missing.err" || status=$?
