@@ -42,7 +42,8 @@ std::optional<Encoded> encode(int symbology, std::string_view data, int option1 
     out.grid.width = symbol->width;
     out.grid.height = symbol->rows;
     out.grid.modules.resize(static_cast<std::size_t>(out.grid.width) * out.grid.height);
-    // zint keeps each row as bits, the leftmost module in bit 0 of the first byte.
+    // zint keeps each row as bits, the leftmost module in bit 0 of the first
+    // byte (zint 2.11, Debian 12's; the scanner test reads every system back).
     for (int y = 0; y < out.grid.height; ++y)
         for (int x = 0; x < out.grid.width; ++x)
             out.grid.modules[static_cast<std::size_t>(y) * out.grid.width + x] =
