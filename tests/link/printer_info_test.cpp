@@ -29,9 +29,9 @@ struct Reply {
 };
 
 Bytes text(std::string_view s) {
-    Bytes out{0x5F};
-    out.insert(out.end(), s.begin(), s.end());
-    out.push_back(0x00);
+    Bytes out(s.size() + 2, 0x00); // 0x5F, the text, NUL
+    out[0] = 0x5F;
+    std::copy(s.begin(), s.end(), out.begin() + 1);
     return out;
 }
 
