@@ -116,21 +116,24 @@ void PrinterLink::SendSerialByte(std::uint8_t b) {
         fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
     // A caller that hands bytes over slower than the line sends them gets
     // them written with the next one, not held for a whole run.
+    // With no line a run leaves the port with up to kNoLineRunWindow bytes
+    // still unacknowledged; whatever comes next drains to empty.
+    const std::size_t leave = m_hasLine ? 0 : kNoLineRunWindow;
     if (!m_run.empty() && m_services.clock.nowMicros() - m_runSinceUs >= kRunLineUs)
-        flush();
+        flush(leave);
     if (m_run.empty())
         m_runSinceUs = m_services.clock.nowMicros();
     m_run.push_back(b);
     if (m_run.size() >= runLimit())
-        flush();
+        flush(leave);
 }
 
-void PrinterLink::flush() {
+void PrinterLink::flush(std::size_t leaveWaiting) {
     if (m_run.empty())
         return;
     // Taken out first: a failure (which drops the run) must not send it again.
     const std::vector<std::uint8_t> run = std::exchange(m_run, {});
-    writeAndDrain(run);
+    writeAndDrain(run, leaveWaiting);
 }
 
 void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
@@ -138,7 +141,7 @@ void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
     writeAndDrain(bytes);
 }
 
-void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes) {
+void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes, std::size_t leaveWaiting) {
     if (!m_services.serial.isOpen())
         fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
     if (auto error = m_services.serial.write(bytes))
@@ -149,7 +152,7 @@ void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes) {
         m_lineBytes = 0;
     }
     m_lineBytes += bytes.size();
-    drainOutput(bytes.size());
+    drainOutput(bytes.size(), leaveWaiting);
     // A run that went straight into a FIFO sleeps on nothing; the pump still
     // comes every kPumpIntervalMs across the runs of a page.
     keepWindowAlive();
@@ -163,7 +166,7 @@ std::uint64_t PrinterLink::lineMicros(std::size_t bytes) const {
     return bytes * bits * 1000000 / baud;
 }
 
-void PrinterLink::drainOutput(std::size_t bytesWritten) {
+void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting) {
     const std::uint64_t lineMs = lineMicros(bytesWritten) / 1000;
     // Three times the line time plus two seconds covers a driver that holds a
     // few bytes back and a UART FIFO; a port that takes longer has stopped
@@ -171,15 +174,21 @@ void PrinterLink::drainOutput(std::size_t bytesWritten) {
     const std::uint64_t limitMs = 2000 + 3 * lineMs;
 
     Clock& clock = m_services.clock;
-    const std::uint32_t start = clock.tickMs();
+    std::uint32_t start = clock.tickMs();
     const std::uint64_t leadUs = std::max<std::uint64_t>(kDrainLeadUs, lineMicros(2));
+    int before = -1;
     for (;;) {
         const int waiting = m_services.serial.outputQueueCount();
         if (waiting < 0)
             fail(PortErrorKind::Disconnected,
                  "The port " + portDescription() + " stopped answering while sending.");
-        if (waiting == 0)
+        if (static_cast<std::size_t>(waiting) <= leaveWaiting)
             return;
+        // With no line the bytes leave as fast as the printer takes them, a
+        // slow page at print speed: only a count that stops falling is a fault.
+        if (!m_hasLine && before >= 0 && waiting < before)
+            start = clock.tickMs();
+        before = waiting;
         if (elapsedMs(start, clock.tickMs()) > limitMs)
             fail(PortErrorKind::Timeout,
                  "The port " + portDescription() + " did not send " + std::to_string(waiting) +

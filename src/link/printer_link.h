@@ -82,6 +82,11 @@ inline constexpr std::uint64_t kDrainLeadUs = 2000;
 inline constexpr std::uint64_t kDrainLookUs = 1000;
 // With no line behind the port the count is all there is to go by.
 inline constexpr std::uint64_t kNoLineLookUs = 200;
+// With no line a run of byte-at-a-time data is not drained to empty: up to
+// this many bytes may stay unacknowledged, so a network printer that delays
+// its acknowledgements does not hold a page up between runs. Every other
+// operation of the link drains to empty first.
+inline constexpr std::size_t kNoLineRunWindow = 16384;
 
 // Every wait of the link lets the window process its events this often, so
 // the window repaints and shows its progress through a 10 s reply wait or a
@@ -124,8 +129,10 @@ inline constexpr std::uint32_t kPumpIntervalMs = 50;
 // A network printer and a printer's own USB port have no line: the settings'
 // speed means nothing there. On them a run is kRunMaxBytes whatever the speed,
 // the drain looks at the count every kNoLineLookUs and ends when it is 0 (on
-// a network, when the printer has acknowledged every byte), and its limit is
-// the fixed two seconds.
+// a network, when the printer has acknowledged every byte; after a run, when
+// no more than kNoLineRunWindow bytes wait), and it fails when the count has
+// not fallen for two seconds: a printer printing a long page takes bytes
+// slowly but steadily.
 class PrinterLink {
 public:
     PrinterLink(const Services& services, LinkChoice choice);
@@ -154,7 +161,7 @@ public:
     // time of its bytes; past it LinkError is thrown.
     void SendSerialBlock(std::span<const std::uint8_t> bytes);
     // Writes and drains the bytes held, if any. A failure drops them.
-    void flush();
+    void flush(std::size_t leaveWaiting = 0);
     // Waits for the printer's ready bit, writes the byte and strobes. An index
     // other than 0 or 1 writes nothing.
     void SendParallelByte(std::uint8_t b);
@@ -175,8 +182,9 @@ public:
     const Services& services() const { return m_services; }
 
 private:
-    void writeAndDrain(std::span<const std::uint8_t> bytes);
-    void drainOutput(std::size_t bytesWritten);
+    // Both return once the port holds no more than leaveWaiting bytes.
+    void writeAndDrain(std::span<const std::uint8_t> bytes, std::size_t leaveWaiting = 0);
+    void drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting);
     // How many bytes a run may hold at the port's speed.
     std::size_t runLimit() const;
     // Time the line takes for `bytes` at the port's speed and framing.
