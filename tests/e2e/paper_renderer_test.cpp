@@ -337,6 +337,26 @@ TEST(PaperRenderer, EveryCodeOnTheBarCodeTestPageReadsBackAsItsData) {
     EXPECT_EQ(differing, 0);
 }
 
+// UPC-E given as the UPC-A number it stands for is printed without its
+// zeros, by the rule its manufacturer digits allow; other numbers print nothing.
+TEST(BarcodeDrawing, UpcAWithoutItsZerosIsItsUpcE) {
+    struct Case {
+        const char* upcA;
+        const char* upcE; // its six digits; empty: nothing printed
+    };
+    const Case kCases[] = {{"01200000345", "123450"},  {"01230000045", "123453"},
+                           {"01234000005", "123454"},  {"01234500007", "123457"},
+                           {"012345000076", "123457"}, {"01234500004", ""},
+                           {"01200001345", ""},        {"21200000345", ""}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.upcA);
+        const auto printed = encodeBarcode(66, c.upcA);
+        ASSERT_EQ(printed.has_value(), *c.upcE != '\0');
+        if (printed)
+            EXPECT_EQ(printed->bars.modules, encodeBarcode(1, c.upcE)->bars.modules);
+    }
+}
+
 // The code page charts print each row on one line of either paper: the page
 // is as long on 58 mm paper as on 80 mm.
 TEST(PaperRenderer, CodePageChartsFitOnBothPapers) {
