@@ -4,6 +4,7 @@
 #include "link/port_finder.h"
 #include "support/harness.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 namespace ordalia {
@@ -11,76 +12,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct UsbDevice {
-    const char* path; // under sys/devices
-    const char* vendor;
-    const char* product;
-    const char* manufacturer;
-    const char* name;
-    const char* serial;
-};
-
-class FakeTree {
-public:
-    fs::path dev() const { return m_folder.path() / "dev"; }
-    fs::path sys() const { return m_folder.path() / "sys"; }
-
-    void node(const std::string& name) const { m_folder.write("dev/" + name, ""); }
-    void byId(const std::string& name, const std::string& device) const {
-        fs::create_directories(dev() / "serial/by-id");
-        fs::create_symlink("../../" + device, dev() / "serial/by-id" / name);
+// A USB device under sys/devices (idVendor, idProduct, manufacturer, product,
+// serial; a blank string writes no file) and the class link of the port it
+// holds: sys/class/<cls>/<name>/device.
+void usbPort(const testing::TempFolder& root, const std::string& device,
+             const std::array<std::string, 5>& files, const std::string& classLink,
+             const std::string& portFolder) {
+    const char* kFiles[] = {"idVendor", "idProduct", "manufacturer", "product", "serial"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].empty())
+            root.write("sys/devices/" + device + "/" + kFiles[i], files[i] + "\n");
     }
-    void uart(const std::string& name, const std::string& type) const {
-        m_folder.write("sys/class/tty/" + name + "/type", type + "\n");
-    }
-    void usb(const UsbDevice& d) const {
-        const std::string at = std::string("sys/devices/") + d.path + "/";
-        m_folder.write(at + "idVendor", std::string(d.vendor) + "\n");
-        m_folder.write(at + "idProduct", std::string(d.product) + "\n");
-        if (*d.manufacturer)
-            m_folder.write(at + "manufacturer", std::string(d.manufacturer) + "\n");
-        if (*d.name)
-            m_folder.write(at + "product", std::string(d.name) + "\n");
-        if (*d.serial)
-            m_folder.write(at + "serial", std::string(d.serial) + "\n");
-    }
-    // The class link: /sys/class/<cls>/<name>/device into the device tree.
-    void classLink(const std::string& cls, const std::string& name,
-                   const std::string& target) const {
-        const fs::path folder = sys() / "class" / cls / name;
-        fs::create_directories(folder);
-        fs::create_directories(sys() / "devices" / target);
-        fs::create_symlink(sys() / "devices" / target, folder / "device");
-    }
-
-private:
-    testing::TempFolder m_folder;
-};
+    fs::create_directories(root.path() / "sys/devices" / device / portFolder);
+    fs::create_directories(root.path() / "sys/class" / classLink);
+    fs::create_symlink(root.path() / "sys/devices" / device / portFolder,
+                       root.path() / "sys/class" / classLink / "device");
+}
 
 TEST(PortFinder, ListsPortsWithHardwareUsbFirstByStableNameThenUarts) {
-    FakeTree t;
+    testing::TempFolder root;
     for (const char* name : {"ttyS0", "ttyS1", "ttyS2", "ttyS9", "ttyS10", "ttyUSB0", "ttyUSB1",
                              "ttyACM0", "usb/lp0", "tty0", "ttyUSBx", "console"})
-        t.node(name);
-    t.uart("ttyS0", "4");
-    t.uart("ttyS1", "0"); // a node with no UART behind it
-    t.uart("ttyS9", "1");
-    t.uart("ttyS10", "4"); // numbers, not letters, order the built-in ports
-    t.byId("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0", "ttyUSB0");
-    t.byId("usb-Acme_Receipt_Printer_0001-if00", "ttyACM0");
-    t.byId("usb-Gone_Adapter-if00-port0", "ttyUSB7"); // unplugged: its link dangles
-    t.usb({"pci0/usb1/1-1", "0403", "6001", "FTDI", "FT232R USB UART", "A10K1234"});
-    t.usb({"pci0/usb1/1-2", "1a2b", "0c0d", "Acme", "Receipt Printer", "0001"});
-    t.usb({"pci0/usb1/1-3", "067b", "2303", "Maker", "", ""});
-    t.usb({"pci0/usb2/2-1", "04b8", "0202", "Acme", "TM Printer", "X1"});
-    t.classLink("tty", "ttyUSB0", "pci0/usb1/1-1/1-1:1.0/ttyUSB0");
-    t.classLink("tty", "ttyACM0", "pci0/usb1/1-2/1-2:1.0");
-    t.classLink("tty", "ttyUSB1", "pci0/usb1/1-3/1-3:1.0/ttyUSB1");
-    t.classLink("usbmisc", "lp0", "pci0/usb2/2-1/2-1:1.0");
+        root.write(std::string("dev/") + name, "");
+    // ttyS1's node has no UART behind it, ttyS2's no type at all; numbers,
+    // not letters, order the others.
+    for (const auto& [name, type] :
+         {std::pair{"ttyS0", "4"}, {"ttyS1", "0"}, {"ttyS9", "1"}, {"ttyS10", "4"}})
+        root.write(std::string("sys/class/tty/") + name + "/type", std::string(type) + "\n");
+    fs::create_directories(root.path() / "dev/serial/by-id");
+    for (const auto& [name, device] :
+         {std::pair{"usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0", "ttyUSB0"},
+          {"usb-Acme_Receipt_Printer_0001-if00", "ttyACM0"},
+          {"usb-Gone_Adapter-if00-port0", "ttyUSB7"}}) // unplugged: its link dangles
+        fs::create_symlink(std::string("../../") + device, root.path() / "dev/serial/by-id" / name);
+    usbPort(root, "usb1/1-1", {"0403", "6001", "FTDI", "FT232R USB UART", "A10K1234"},
+            "tty/ttyUSB0", "1-1:1.0/ttyUSB0");
+    usbPort(root, "usb1/1-2", {"1a2b", "0c0d", "Acme", "Receipt Printer", "0001"}, "tty/ttyACM0",
+            "1-2:1.0");
+    usbPort(root, "usb1/1-3", {"067b", "2303", "Maker", "", ""}, "tty/ttyUSB1", "1-3:1.0/ttyUSB1");
+    usbPort(root, "usb2/2-1", {"04b8", "0202", "Acme", "TM Printer", "X1"}, "usbmisc/lp0",
+            "2-1:1.0");
 
     struct Expected {
         const char* device;
-        const char* stableName;
+        const char* stableName; // none: the device
         const char* description;
         std::uint16_t vendor, product;
         const char* serial;
@@ -97,12 +72,12 @@ TEST(PortFinder, ListsPortsWithHardwareUsbFirstByStableNameThenUarts) {
         {"ttyS9", nullptr, "serial port, 8250 UART", 0, 0, ""},
         {"ttyS10", nullptr, "serial port, 16550A UART", 0, 0, ""},
     };
-    const auto found = findPortsUnder(t.dev(), t.sys());
+    const auto found = findPortsUnder(root.path() / "dev", root.path() / "sys");
     ASSERT_EQ(found.size(), std::size(kExpected));
     for (std::size_t i = 0; i < found.size(); ++i) {
         const Expected& e = kExpected[i];
         SCOPED_TRACE(e.device);
-        const std::string device = (t.dev() / e.device).string();
+        const std::string device = (root.path() / "dev" / e.device).string();
         EXPECT_EQ(found[i].device, device);
         EXPECT_EQ(found[i].stableName, e.stableName ? e.stableName : device);
         EXPECT_EQ(found[i].description, e.description);
@@ -111,13 +86,7 @@ TEST(PortFinder, ListsPortsWithHardwareUsbFirstByStableNameThenUarts) {
         EXPECT_EQ(found[i].productId, e.product);
         EXPECT_EQ(found[i].serialNumber, e.serial);
     }
-}
-
-TEST(PortFinder, NothingFoundUnderAnEmptyTree) {
-    FakeTree t;
-    t.node("ttyS0"); // no type file: the kernel knows no UART there
-    EXPECT_TRUE(findPortsUnder(t.dev(), t.sys()).empty());
-    EXPECT_TRUE(findPortsUnder(t.dev() / "missing", t.sys() / "missing").empty());
+    EXPECT_TRUE(findPortsUnder(root.path() / "none", root.path() / "none").empty());
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <thread>
@@ -23,110 +22,67 @@ using ::testing::HasSubstr;
 class UsbPrinterPortOnPty : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(m_master, 0);
-        ASSERT_EQ(::grantpt(m_master), 0);
-        ASSERT_EQ(::unlockpt(m_master), 0);
+        ASSERT_TRUE(m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0);
         termios raw{};
         ::tcgetattr(m_master, &raw);
         ::cfmakeraw(&raw); // the printer's bytes pass unchanged
         ::tcsetattr(m_master, TCSANOW, &raw);
         m_slave = ::ptsname(m_master);
     }
-    void TearDown() override { closeMaster(); }
-    void closeMaster() {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-    std::vector<std::uint8_t> printerReads(std::size_t count) {
-        std::vector<std::uint8_t> got(count);
-        std::size_t done = 0;
-        while (done < count) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 2000) <= 0)
-                break;
-            const ssize_t n = ::read(m_master, got.data() + done, count - done);
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        got.resize(done);
-        return got;
-    }
-    // The reply crosses the pseudo-terminal a moment after it is written.
-    static int waitForInput(SerialPort& port, int count) {
-        int waiting = 0;
-        for (int i = 0; i < 200 && (waiting = port.inputQueueCount()) < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return waiting;
+    void TearDown() override { ::close(m_master); }
+    // The printer answers; the bytes cross a moment later.
+    void reply(std::vector<std::uint8_t> bytes) {
+        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), std::ssize(bytes));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 
-    int m_master = -1;
+    int m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
     std::string m_slave;
-    const SerialSettings m_settings{};
+    const std::unique_ptr<SerialPort> m_port = createUsbPrinterPort();
 };
 
 TEST_F(UsbPrinterPortOnPty, WritesAllTakesRepliesAndKeepsNoLineState) {
-    const auto port = createUsbPrinterPort();
-    ASSERT_TRUE(port);
     // Settings a line could not take are ignored: there is no line.
-    ASSERT_FALSE(port->open(m_slave, SerialSettings{12345, 'x', 9, 3}));
-    ASSERT_FALSE(port->write(std::vector<std::uint8_t>{0x1B /*ESC*/, '@', 0x0A, 0xFF}));
-    EXPECT_EQ(port->outputQueueCount(), 0); // taken once write returned
-    EXPECT_THAT(printerReads(4), ElementsAre(0x1B, '@', 0x0A, 0xFF));
+    ASSERT_FALSE(m_port->open(m_slave, SerialSettings{12345, 'x', 9, 3}));
+    ASSERT_FALSE(m_port->write(std::vector<std::uint8_t>{0x1B /*ESC*/, '@', 0x0A, 0xFF}));
+    EXPECT_EQ(m_port->outputQueueCount(), 0); // taken once write returned
+    std::uint8_t taken[8] = {};
+    ASSERT_EQ(::read(m_master, taken, sizeof taken), 4);
+    EXPECT_THAT(std::span(taken, 4), ElementsAre(0x1B, '@', 0x0A, 0xFF));
 
-    EXPECT_EQ(port->inputQueueCount(), 0);
-    const std::uint8_t reply[] = {0xAA, 0x00};
-    ASSERT_EQ(::write(m_master, reply, 2), 2);
-    EXPECT_EQ(waitForInput(*port, 2), 2);
-    EXPECT_THAT(port->readAll(), ElementsAre(0xAA, 0x00));
-    EXPECT_EQ(port->inputQueueCount(), 0);
-
-    // A reply left unread by one operation is not the next one's.
-    port->close();
-    EXPECT_EQ(port->inputQueueCount(), -1);
-    ASSERT_EQ(::write(m_master, reply, 1), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_FALSE(port->open(m_slave, m_settings));
-    EXPECT_EQ(port->inputQueueCount(), 0);
+    reply({0xAA, 0x00});
+    EXPECT_EQ(m_port->inputQueueCount(), 2);
+    EXPECT_THAT(m_port->readAll(), ElementsAre(0xAA, 0x00));
+    EXPECT_EQ(m_port->inputQueueCount(), 0);
+    // A reply sent while no operation had the port is not the next one's.
+    m_port->close();
+    reply({0xAA});
+    ASSERT_FALSE(m_port->open(m_slave, SerialSettings{}));
+    EXPECT_EQ(m_port->inputQueueCount(), 0);
 }
 
 TEST_F(UsbPrinterPortOnPty, FaultsGiveTheirKindAndNameTheDevice) {
-    struct Case {
-        const char* name;
-        std::string device;
-        bool heldElsewhere;
-        bool unplugged;
-        PortErrorKind kind;
-        const char* says;
-    };
-    const Case kCases[] = {
-        {"no such device", "/dev/usb/ordalia-no-lp", false, false, PortErrorKind::NoSuchPort,
-         "there is no device /dev/usb/ordalia-no-lp. Check the printer's USB cable"},
-        {"held by another program", m_slave, true, false, PortErrorKind::InUse,
-         " is in use by another program"},
-        {"unplugged while sending", m_slave, false, true, PortErrorKind::Disconnected,
-         " has gone away"},
-    };
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        const auto port = createUsbPrinterPort();
+    enum Fault { NoDevice, HeldElsewhere, Unplugged };
+    const std::pair<PortErrorKind, const char*> kExpected[] = {
+        {PortErrorKind::NoSuchPort, ". Check the printer's USB cable"},
+        {PortErrorKind::InUse, " is in use by another program"},
+        {PortErrorKind::Disconnected, " has gone away"}};
+    for (const Fault fault : {NoDevice, HeldElsewhere, Unplugged}) {
+        SCOPED_TRACE(fault);
+        const std::string device = fault == NoDevice ? "/dev/usb/ordalia-no-lp" : m_slave;
         const auto other = createUsbPrinterPort();
-        std::optional<PortError> error;
-        if (c.heldElsewhere) {
-            ASSERT_FALSE(other->open(c.device, m_settings));
+        if (fault == HeldElsewhere) {
+            ASSERT_FALSE(other->open(device, SerialSettings{}));
         }
-        error = port->open(c.device, m_settings);
-        if (c.unplugged) {
-            ASSERT_FALSE(error);
-            closeMaster();
-            error = port->write(std::vector<std::uint8_t>(64, 0x55));
+        auto error = m_port->open(device, SerialSettings{});
+        if (fault == Unplugged) {
+            ::close(m_master); // the pseudo-terminal's hang-up
+            m_master = -1;
+            error = m_port->write(std::vector<std::uint8_t>(64, 0x55));
         }
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->kind, c.kind) << error->message;
-        EXPECT_THAT(error->message, HasSubstr(c.says));
-        EXPECT_THAT(error->message, HasSubstr(c.device));
+        EXPECT_EQ(error->kind, kExpected[fault].first) << error->message;
+        EXPECT_THAT(error->message, HasSubstr(device + kExpected[fault].second));
     }
 }
 
