@@ -264,10 +264,17 @@ std::vector<std::pair<int, int>> printedBands(const DotImage& page) {
     return bands;
 }
 
+// The scanner program, found as a shell would find it.
 std::optional<std::filesystem::path> zbarimg() {
-    for (const char* folder : {"/usr/bin", "/usr/local/bin", "/bin"})
-        if (std::filesystem::exists(std::filesystem::path(folder) / "zbarimg"))
-            return std::filesystem::path(folder) / "zbarimg";
+    std::string_view folders = std::getenv("PATH") ? std::getenv("PATH") : "";
+    for (std::size_t colon = 0; colon != folders.npos; folders.remove_prefix(colon + 1)) {
+        colon = folders.find(':');
+        const auto file = std::filesystem::path(folders.substr(0, colon)) / "zbarimg";
+        if (!file.parent_path().empty() && std::filesystem::exists(file))
+            return file;
+        if (colon == folders.npos)
+            break;
+    }
     return std::nullopt;
 }
 
