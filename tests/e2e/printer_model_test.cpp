@@ -207,13 +207,6 @@ std::vector<Case> cases() {
     return out;
 }
 
-TEST(PrinterModel, StateOptionsRefuseWhatTheyDoNotTake) {
-    PrinterOptions options;
-    EXPECT_EQ(applyPrinterStateOption("--paper", "empty", options), "ok, near-end or end");
-    EXPECT_EQ(applyPrinterStateOption("--cover", "ajar", options), "open or closed");
-    EXPECT_FALSE(isPrinterStateOption("--silent"));
-}
-
 TEST(PrinterModel, RepliesAndNvMemoryOfEachExchange) {
     for (Case& c : cases()) {
         SCOPED_TRACE(c.name);

@@ -33,19 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return answer;
     };
     PrinterInfo info;
-    info.model = parseByteAnswer(next());
-    info.type = parseByteAnswer(next());
-    info.romVersion = parseByteAnswer(next());
-    info.firmware = text(next());
-    info.maker = text(next());
-    info.modelName = text(next());
-    info.serialNumber = text(next());
-    for (ByteAnswer* status : {&info.printer, &info.offLine, &info.error, &info.paper}) {
-        const auto bytes = next();
-        *status = parseStatusAnswer(bytes);
-        if ((status->state == AnswerState::None) != bytes.empty())
-            std::abort();
-    }
+    for (ByteAnswer* answer : {&info.model, &info.type, &info.romVersion})
+        *answer = parseByteAnswer(next());
+    for (TextAnswer* answer : {&info.firmware, &info.maker, &info.modelName, &info.serialNumber})
+        *answer = text(next());
+    for (ByteAnswer* status : {&info.printer, &info.offLine, &info.error, &info.paper})
+        *status = parseStatusAnswer(next());
 
     const auto lines = printerInfoLines(info);
     if (lines.size() != 12)
@@ -54,8 +47,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (line.find(": ") == std::string::npos ||
             std::any_of(line.begin(), line.end(), [](char c) { return c < 0x20 || c == 0x7F; }))
             std::abort();
-    const std::string message = printerInfoMessage(info);
-    if (std::count(message.begin(), message.end(), '\n') != 11)
-        std::abort();
     return 0;
 }
