@@ -17,16 +17,25 @@ bool holdsShippedFiles(const fs::path& folder) {
     return fs::is_regular_file(folder / "flash3", ec) || fs::is_directory(folder / "testpage", ec);
 }
 
-// Copies what `shipped` holds and `folder` lacks. Files the user has (changed
-// settings, a rewritten code page list) stay as they are; a file that cannot
-// be copied is left out, and the operation that needs it names it.
-void fillFromShipped(const fs::path& shipped, const fs::path& folder) {
+// What a Windows folder ships beside the program, for a copy of it that lies
+// where the user cannot write (Program Files); the executables stay behind.
+constexpr const char* kShippedBeside[] = {"flash3", "user_setting", "testpage", "Codepage Table"};
+
+// Copies what `from` holds and `to` lacks, a file or a folder tree. Files the
+// user has (changed settings, a rewritten code page list) stay as they are; a
+// file that cannot be copied is left out, and the operation that needs it
+// names it.
+void copyMissing(const fs::path& from, const fs::path& to) {
     std::error_code ec;
-    if (!fs::is_directory(shipped, ec))
+    if (!fs::is_directory(from, ec)) {
+        if (fs::is_regular_file(from, ec) && !fs::exists(to, ec))
+            fs::copy_file(from, to, fs::copy_options::skip_existing, ec);
         return;
-    fs::recursive_directory_iterator it(shipped, ec), end;
+    }
+    fs::create_directories(to, ec);
+    fs::recursive_directory_iterator it(from, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        const fs::path target = folder / fs::relative(it->path(), shipped, ec);
+        const fs::path target = to / fs::relative(it->path(), from, ec);
         if (ec)
             break;
         std::error_code itemError;
@@ -63,7 +72,13 @@ ProgramFolder chooseProgramFolder(const fs::path& executableFolder, const fs::pa
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec))
         return {executableFolder, false};
-    fillFromShipped(executableFolder.parent_path() / "share" / kFolderName, folder);
+    const fs::path shared = executableFolder.parent_path() / "share" / kFolderName;
+    if (fs::is_directory(shared, ec)) {
+        copyMissing(shared, folder);
+    } else if (holdsShippedFiles(executableFolder)) {
+        for (const char* name : kShippedBeside)
+            copyMissing(executableFolder / name, folder / name);
+    }
     return {folder, true};
 }
 

@@ -17,8 +17,9 @@ struct ProgramFolder {
 // - the executable's folder itself when it holds the shipped files (flash3 or
 //   testpage/) and can be written;
 // - otherwise `userDataHome`/ordalia, created if needed and filled with every
-//   file of `executableFolder`/../share/ordalia that it does not hold yet (a
-//   file the user already has is never replaced);
+//   file of `executableFolder`/../share/ordalia that it does not hold yet, or,
+//   without that folder, with the shipped files beside the program (a file
+//   the user already has is never replaced);
 // - the executable's folder after all when `userDataHome` is empty or the
 //   user's folder cannot be made, so the operations name what is missing.
 ProgramFolder chooseProgramFolder(const std::filesystem::path& executableFolder,

@@ -18,28 +18,36 @@ std::string fileText(const fs::path& path) {
 TEST(ProgramFolderTest, TheExecutablesFolderOrTheUsersFilledFromTheInstallation) {
     struct Case {
         const char* name;
-        bool shippedBeside, readOnly, home;
+        bool shippedBeside, share, readOnly, home;
         const char* userSettingBefore; // already in home/ordalia
         bool perUser;
         const char* userSettingAfter; // in the folder chosen
     };
     const Case kCases[] = {
-        {"build tree or unpacked archive", true, false, true, nullptr, false, "beside"},
-        {"installed: first start fills the user's folder", false, false, true, nullptr, true,
+        {"build tree or unpacked archive", true, false, false, true, nullptr, false, "beside"},
+        {"installed: first start fills the user's folder", false, true, false, true, nullptr, true,
          "shipped"},
-        {"installed: the user's own file is kept", false, false, true, "mine", true, "mine"},
-        {"shipped files in a folder not writable", true, true, true, nullptr, true, "shipped"},
-        {"installed with no home to go to", false, false, false, nullptr, false, "(missing)"},
+        {"installed: the user's own file is kept", false, true, false, true, "mine", true, "mine"},
+        {"installed beside shipped files it cannot write", true, true, true, true, nullptr, true,
+         "shipped"},
+        {"archive unpacked where it cannot write", true, false, true, true, nullptr, true,
+         "beside"},
+        {"installed with no home to go to", false, true, false, false, nullptr, false, "(missing)"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         const testing::TempFolder root;
         const fs::path bin = root.path() / "usr/bin", home = root.path() / "home";
-        root.write("usr/share/ordalia/user_setting", "shipped");
-        root.write("usr/share/ordalia/Codepage Table/Codepage", "list");
-        root.write(c.shippedBeside ? "usr/bin/flash3" : "usr/bin/ordalia-cli", "x");
-        if (c.shippedBeside)
+        root.write("usr/bin/ordalia-cli", "program");
+        if (c.share) {
+            root.write("usr/share/ordalia/user_setting", "shipped");
+            root.write("usr/share/ordalia/Codepage Table/Codepage", "list");
+        }
+        if (c.shippedBeside) {
+            root.write("usr/bin/flash3", "ff");
             root.write("usr/bin/user_setting", "beside");
+            root.write("usr/bin/Codepage Table/Codepage", "list");
+        }
         if (c.userSettingBefore)
             root.write("home/ordalia/user_setting", c.userSettingBefore);
         const auto writeBits = fs::perms::owner_write | fs::perms::group_write;
@@ -55,7 +63,7 @@ TEST(ProgramFolderTest, TheExecutablesFolderOrTheUsersFilledFromTheInstallation)
         EXPECT_EQ(fileText(chosen.path / "user_setting"), c.userSettingAfter);
         EXPECT_EQ(fileText(home / "ordalia/Codepage Table/Codepage"),
                   c.perUser ? "list" : "(missing)");
-        EXPECT_EQ(fileText(root.path() / "usr/share/ordalia/user_setting"), "shipped");
+        EXPECT_FALSE(fs::exists(home / "ordalia/ordalia-cli"));
     }
 }
 
