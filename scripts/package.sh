@@ -23,9 +23,17 @@ trap 'rm -rf "$work"' EXIT
 # The native programs and generated files, installed under $work/native/usr.
 stage_native() {
     if [ "${ORDALIA_PACKAGE_NO_BUILD:-0}" != 1 ]; then
-        [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-        cmake --build "$build" -j"$jobs" --target ordalia ordalia-cli ordalia-vprinter \
-            testpages ordalia_cpfonts_data ordalia_user_setting
+        # Build output goes to standard error: standard output names the package.
+        [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
+        # Only what the package holds; the window only when it is configured.
+        local targets=() target
+        local known
+        known=$(cmake --build "$build" --target help)
+        for target in ordalia ordalia-cli ordalia-vprinter testpages ordalia_cpfonts_data \
+            ordalia_user_setting; do
+            grep -qE "(^|\.\.\. )$target(:| |\$)" <<<"$known" && targets+=("$target")
+        done
+        cmake --build "$build" -j"$jobs" --target "${targets[@]}" >&2
     fi
     DESTDIR="$work/native" cmake --install "$build" --prefix /usr --strip >/dev/null
 }
@@ -70,8 +78,8 @@ package_windows() {
     if [ "${ORDALIA_PACKAGE_NO_BUILD:-0}" != 1 ]; then
         [ -f "$win_build/CMakeCache.txt" ] ||
             cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-                -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TOOLS=OFF -DORDALIA_BUILD_TESTS=OFF
-        cmake --build "$win_build" -j"$jobs" --target ordalia-cli
+                -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TOOLS=OFF -DORDALIA_BUILD_TESTS=OFF >&2
+        cmake --build "$win_build" -j"$jobs" --target ordalia-cli >&2
     fi
     local name="ordalia-$version-windows-x86_64"
     local folder="$work/$name"
