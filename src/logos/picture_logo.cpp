@@ -58,6 +58,49 @@ std::vector<Cover> covers(int source, int target) {
     return out;
 }
 
+// The JPEG decoder in stb_image 2.27 trusts the code counts of a Huffman
+// table: a table of more than 256 codes writes past the decoder's arrays.
+// No sound JPEG has one, so such a file is refused before it is decoded. The
+// walk follows the segments as the decoder reads them: each marker's segment
+// is skipped by its length, and bytes between segments (the compressed scan
+// data, with its stuffed FF 00 and restart markers) are passed over. Bytes
+// past the end read as 0, as the decoder reads them.
+bool jpegHuffmanTablesSound(std::span<const std::uint8_t> bytes) {
+    const auto at = [&](std::size_t i) -> std::size_t { return i < bytes.size() ? bytes[i] : 0; };
+    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return true; // not a JPEG
+    std::size_t i = 2;
+    while (i + 1 < bytes.size()) {
+        const std::size_t marker = at(i + 1);
+        if (at(i) != 0xFF || marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += 2;
+            continue;
+        }
+        if (marker == 0xD9) // end of image
+            return true;
+        const std::size_t length = at(i + 2) << 8 | at(i + 3);
+        if (marker == 0xC4) { // define Huffman tables: class and id, 16 counts, the values
+            std::int64_t left = std::int64_t(length) - 2;
+            std::size_t table = i + 4;
+            while (left > 0) {
+                std::size_t codes = 0;
+                for (std::size_t k = 1; k <= 16; ++k)
+                    codes += at(table + k);
+                if (codes > 256)
+                    return false;
+                table += 17 + codes;
+                left -= std::int64_t(17 + codes);
+            }
+        }
+        i += 2 + length;
+    }
+    return true;
+}
+
 } // namespace
 
 PictureRead decodePicture(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -70,6 +113,8 @@ PictureRead decodePicture(std::span<const std::uint8_t> bytes, const std::string
     };
     if (bytes.size() > kMaxPictureFileBytes)
         return unreadable("it is longer than " + std::to_string(kMaxPictureFileBytes) + " bytes");
+    if (!jpegHuffmanTablesSound(bytes))
+        return unreadable("a Huffman table of the JPEG file is damaged");
     const auto length = static_cast<int>(bytes.size());
     int width = 0;
     int height = 0;

@@ -17,9 +17,12 @@
 
 namespace ordalia::testing {
 
-// A PNG of w x h pixels of `channels` bytes each (1 grey, 3 RGB, 4 RGBA),
-// or a BMP of 24 bits (32 with alpha), rows bottom-up.
-inline std::vector<std::uint8_t> pictureFile(bool png, int w, int h, int channels,
+enum class PictureFormat { Png, Bmp, Jpeg };
+
+// A picture of w x h pixels of `channels` bytes each (1 grey, 3 RGB, 4 RGBA):
+// a PNG, a BMP of 24 bits (32 with alpha) with its rows bottom-up, or a JPEG
+// of good quality.
+inline std::vector<std::uint8_t> pictureFile(PictureFormat format, int w, int h, int channels,
                                              const std::vector<std::uint8_t>& pixels) {
     std::vector<std::uint8_t> out;
     const auto append = [](void* to, void* data, int size) {
@@ -27,15 +30,17 @@ inline std::vector<std::uint8_t> pictureFile(bool png, int w, int h, int channel
         auto* file = static_cast<std::vector<std::uint8_t>*>(to);
         file->insert(file->end(), bytes, bytes + size);
     };
-    if (png)
+    if (format == PictureFormat::Png)
         stbi_write_png_to_func(append, &out, w, h, channels, pixels.data(), w * channels);
-    else
+    else if (format == PictureFormat::Bmp)
         stbi_write_bmp_to_func(append, &out, w, h, channels, pixels.data());
+    else
+        stbi_write_jpg_to_func(append, &out, w, h, channels, pixels.data(), 95);
     return out;
 }
 inline std::vector<std::uint8_t> pngFile(int w, int h, int channels,
                                          const std::vector<std::uint8_t>& pixels) {
-    return pictureFile(true, w, h, channels, pixels);
+    return pictureFile(PictureFormat::Png, w, h, channels, pixels);
 }
 
 } // namespace ordalia::testing
