@@ -15,8 +15,10 @@ cli="$folder/ordalia-cli.exe"
 work=$(mktemp -d)
 pids=()
 cleanup() {
+    # The server first: it ends the Windows processes it serves, which a
+    # server killed by its pid would leave behind.
+    wine_stop_prefix
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

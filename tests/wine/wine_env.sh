@@ -30,3 +30,16 @@ wine_prefix_ready() {
         fi
     ) 9>"$WINEPREFIX.lock"
 }
+
+# Ends the prefix's server and, should any outlive it, Wine's processes of
+# this prefix (picked by their environment and their executable, never by
+# name, so nothing of another prefix or another program is touched).
+wine_stop_prefix() {
+    "$WINESERVER" -k 2>/dev/null || true
+    local p
+    for p in /proc/[0-9]*; do
+        grep -qzx "WINEPREFIX=$WINEPREFIX" "$p/environ" 2>/dev/null || continue
+        [[ "$(readlink "$p/exe" 2>/dev/null)" == */wine* ]] && kill "${p#/proc/}" 2>/dev/null
+    done
+    return 0
+}
