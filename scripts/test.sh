@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Ordalia and runs every test: core tests, window tests (offscreen),
-# end-to-end tests against the virtual printer, and the fuzz drivers.
+# end-to-end tests against the virtual printer, the fuzz drivers and the
+# Debian package's install test. With ORDALIA_CROSS_WINDOWS=1 (CI) also the
+# package's lintian check and the Windows build, its tests under Wine.
 #   scripts/test.sh            uses build/
 #   BUILD_DIR=out scripts/test.sh
 set -euo pipefail

@@ -1,6 +1,6 @@
-# Sourced by the scripts that run Windows programs under Wine. Sets WINE,
-# WINESERVER and WINEPREFIX (default: wineprefix beside this build) and makes
-# the prefix once.
+# Sourced by the scripts that run Windows programs under Wine. Sets WINE and
+# WINESERVER; WINEPREFIX must name a prefix of the caller's own, which
+# wine_prefix_ready makes once.
 if command -v wine64 >/dev/null 2>&1; then
     WINE=$(command -v wine64)
 else
