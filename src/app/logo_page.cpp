@@ -198,10 +198,11 @@ void LogoPage::ConvertPicture_Click() {
             services.dialogs.message(read.message);
             return;
         }
-        const int width = defaultLogoWidth(*read.picture, services.programFolder);
-        PictureDialog dialog(std::move(*read.picture), width,
-                             kMaxLogoTotalSize - m_library.LogoTotalSize, toQString(chosen->name),
-                             this);
+        PictureLogoRequest room;
+        room.width = defaultLogoWidth(*read.picture, services.programFolder);
+        room.totalRoom = kMaxLogoTotalSize - m_library.LogoTotalSize;
+        room.sendRoom = downloadRoom(m_library);
+        PictureDialog dialog(std::move(*read.picture), room, toQString(chosen->name), this);
         if (dialog.exec() != QDialog::Accepted)
             return;
         if (addPictureLogo(services, m_library, *m_buffers, dialog.logo(), chosen->fullPath) ==

@@ -32,9 +32,9 @@ QImage dotImage(const DotPicture& dots) {
 
 } // namespace
 
-PictureDialog::PictureDialog(GreyPicture picture, int width, std::int32_t totalRoom,
+PictureDialog::PictureDialog(GreyPicture picture, const PictureLogoRequest& room,
                              const QString& name, QWidget* parent)
-    : QDialog(parent), m_picture(std::move(picture)), m_totalRoom(totalRoom) {
+    : QDialog(parent), m_picture(std::move(picture)), m_room(room) {
     setObjectName(QStringLiteral("PictureDialog"));
     setWindowTitle(QStringLiteral("Convert Picture - ") + name);
     auto* grid = new QGridLayout(this);
@@ -51,7 +51,7 @@ PictureDialog::PictureDialog(GreyPicture picture, int width, std::int32_t totalR
     m_width = new QSpinBox(this);
     m_width->setObjectName(QStringLiteral("PictureWidth"));
     m_width->setRange(1, kMaxLogoWidth);
-    m_width->setValue(width);
+    m_width->setValue(room.width);
     m_width->setSuffix(QStringLiteral(" dots"));
     auto* widthLabel = makeLabel("PictureWidthLabel", QStringLiteral("Width :"), this);
     widthLabel->setBuddy(m_width);
@@ -89,11 +89,11 @@ PictureDialog::PictureDialog(GreyPicture picture, int width, std::int32_t totalR
 }
 
 void PictureDialog::convert() {
-    PictureLogoRequest request;
+    PictureLogoRequest request = m_room;
     request.width = m_width->value();
+    request.threshold.reset();
     if (m_threshold->isChecked())
         request.threshold = m_thresholdValue->value();
-    request.totalRoom = m_totalRoom;
     m_logo = makePictureLogo(m_picture, request);
     const bool made = m_logo.outcome == Outcome::Done;
     if (made) {

@@ -18,8 +18,9 @@ namespace ordalia::app {
 class PictureDialog : public QDialog {
     Q_OBJECT
 public:
-    // `totalRoom`: the bytes of the 128K total the library has left.
-    PictureDialog(GreyPicture picture, int width, std::int32_t totalRoom, const QString& name,
+    // `room`: the width shown first, and what the listed logos leave of the
+    // 128K total and of the download.
+    PictureDialog(GreyPicture picture, const PictureLogoRequest& room, const QString& name,
                   QWidget* parent);
 
     // The logo as shown; Refused when the settings give none.
@@ -30,7 +31,7 @@ private Q_SLOTS:
 
 private:
     GreyPicture m_picture;
-    std::int32_t m_totalRoom = 0;
+    PictureLogoRequest m_room;
     PictureLogo m_logo;
 
     QLabel* m_preview = nullptr;

@@ -325,26 +325,34 @@ BmpInfo logoInfo(int width, int height) {
 
 // What a logo of this size breaks, as the end of a sentence; nothing when it
 // fits. The layout check is the one every added and sent logo passes.
-std::optional<std::string> brokenLimit(int width, int height, std::int32_t totalRoom) {
+std::optional<std::string> brokenLimit(int width, int height, const PictureLogoRequest& room) {
     const std::int64_t size = dotsBmpSize(width, height);
-    if (size > totalRoom)
+    if (size > room.totalRoom)
         return "its bitmap would be " + std::to_string(size) + " bytes, more than the " +
-               std::to_string(totalRoom) + " bytes left of the 128K bytes all logos may take";
+               std::to_string(room.totalRoom) + " bytes left of the 128K bytes all logos may take";
     const BmpInfo info = logoInfo(width, height);
     if (const auto fault = logoLayoutFault(info))
         return std::string(layoutFaultReason(*fault));
     const std::int64_t block = 4 + logoColumnBytes(info);
-    if (block > static_cast<std::int64_t>(kLogoBufferSize))
+    if (block > room.sendRoom)
         return "it would take " + std::to_string(block) + " bytes of the download, more than the " +
-               std::to_string(kLogoBufferSize) + " bytes one download can hold";
+               std::to_string(room.sendRoom) + " bytes left of the " +
+               std::to_string(kLogoBufferSize) + " one download can hold";
     return std::nullopt;
 }
 
 } // namespace
 
-int widestFittingLogo(const GreyPicture& picture, int width, std::int32_t totalRoom) {
-    for (int w = std::min(width, kMaxLogoWidth); w >= 1; --w)
-        if (!brokenLimit(w, scaledHeight(picture, w), totalRoom))
+std::int64_t downloadRoom(const LogoLibrary& library) {
+    std::int64_t room = kLogoBufferSize;
+    for (const LogoRecord& record : library.records)
+        room -= 4 + logoColumnBytes(logoInfo(record.width, record.height));
+    return room;
+}
+
+int widestFittingLogo(const GreyPicture& picture, const PictureLogoRequest& request) {
+    for (int w = std::min(request.width, kMaxLogoWidth); w >= 1; --w)
+        if (!brokenLimit(w, scaledHeight(picture, w), request))
             return w;
     return 0;
 }
@@ -364,10 +372,10 @@ PictureLogo makePictureLogo(const GreyPicture& picture, const PictureLogoRequest
         return logo;
     }
     const int height = scaledHeight(picture, request.width);
-    if (const auto broken = brokenLimit(request.width, height, request.totalRoom)) {
+    if (const auto broken = brokenLimit(request.width, height, request)) {
         logo.message = "A logo " + std::to_string(request.width) + " dots wide and " +
                        std::to_string(height) + " dots high cannot be made: " + *broken + ".";
-        const int widest = widestFittingLogo(picture, request.width, request.totalRoom);
+        const int widest = widestFittingLogo(picture, request);
         logo.message += widest > 0 ? " The widest that fits is " + std::to_string(widest) + " dots."
                                    : " No width fits this picture.";
         return logo;

@@ -87,9 +87,10 @@ int paperWidthDots(const std::filesystem::path& programFolder);
 int defaultLogoWidth(const GreyPicture& picture, const std::filesystem::path& programFolder);
 
 struct PictureLogoRequest {
-    int width = 0;                   // dots
-    std::optional<int> threshold;    // 0-255, else error diffusion
-    std::int32_t totalRoom = 131071; // bytes of the 128K total still free
+    int width = 0;                           // dots
+    std::optional<int> threshold;            // 0-255, else error diffusion
+    std::int32_t totalRoom = 131071;         // bytes of the 128K total still free
+    std::int64_t sendRoom = kLogoBufferSize; // bytes of LogoSendBuffer the listed logos leave
 };
 
 // A picture made into a logo bitmap, or refused with a message that says
@@ -102,13 +103,17 @@ struct PictureLogo {
 };
 
 // Refuses a width or threshold out of range, a bitmap bigger than the room
-// left in the 128K total, one whose block outgrows LogoSendBuffer, and one
-// the layout check of the logo library refuses.
+// left in the 128K total, one the layout check of the logo library refuses,
+// and one whose block outgrows what is left of LogoSendBuffer.
 PictureLogo makePictureLogo(const GreyPicture& picture, const PictureLogoRequest& request);
 
-// The widest logo of the picture, up to `width`, that fits every limit; 0
-// when none does.
-int widestFittingLogo(const GreyPicture& picture, int width, std::int32_t totalRoom);
+// The widest logo of the picture, up to the width asked, that fits every
+// limit; 0 when none does.
+int widestFittingLogo(const GreyPicture& picture, const PictureLogoRequest& request);
+
+// What the listed logos leave of LogoSendBuffer: each takes its four size
+// bytes and its column data, from the width and height the list records.
+std::int64_t downloadRoom(const LogoLibrary& library);
 
 // The folder beside the program where converted pictures are kept.
 inline constexpr std::string_view kPictureLogoFolder = "logos";

@@ -29,8 +29,9 @@ const Bytes kPaletteGif = {
     0x02, 0x04, 0x04, 0x43, 0x71, 0x05, 0x00, 0x3B};            // LZW 0 1 2 3, end
 
 PictureLogoRequest wanted(int width, std::optional<int> threshold = {},
-                          std::int32_t room = kMaxLogoTotalSize) {
-    return {width, threshold, room};
+                          std::int32_t room = kMaxLogoTotalSize,
+                          std::int64_t sendRoom = kLogoBufferSize) {
+    return {width, threshold, room, sendRoom};
 }
 
 // A picture read as "W x H: grey values", or the message that refused it.
@@ -180,13 +181,16 @@ TEST(PictureLogo, ASizeOutOfTheLimitsIsRefusedWithTheWidestThatFits) {
         {"beyond 128K", square, wanted(1500),
          "would be 282062 bytes, more than the 131071 bytes left"},
         {"beyond what is left", square, wanted(500, {}, 20000), "more than the 20000 bytes left"},
+        // 500 x 500: 63 byte-columns of 63 bands, 31752 bytes and the four size bytes.
+        {"beyond what the download has left", square, wanted(500, {}, kMaxLogoTotalSize, 30000),
+         "would take 31756 bytes of the download, more than the 30000 bytes left of the 200001"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         const PictureLogo logo = makePictureLogo(c.picture, c.request);
         EXPECT_EQ(logo.outcome, Outcome::Refused);
         EXPECT_THAT(logo.message, HasSubstr(c.said));
-        const int widest = widestFittingLogo(c.picture, c.request.width, c.request.totalRoom);
+        const int widest = widestFittingLogo(c.picture, c.request);
         EXPECT_THAT(logo.message,
                     HasSubstr("The widest that fits is " + std::to_string(widest) + " dots."));
         PictureLogoRequest fits = c.request;
