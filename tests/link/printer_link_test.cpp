@@ -42,7 +42,7 @@ TEST(PrinterLinkTest, OpensTheEntryTheListNamesWithTheSettingsAsTyped) {
     row("the blank entry", 0, "9600,n,8,1", false, K::NoSuchPort, "blank");
     row("typed text that is no entry", -1, "9600,n,8,1", false, K::NoSuchPort, "none of its");
     row("settings the port cannot take", 1, "9600.n.8,1", false, K::BadSettings, "9600.n.8,1");
-    row("a device that refuses", 1, "9600,n,8,1", true, K::AccessDenied, "COM 1 (/dev/ttyS0)");
+    row("a device that refuses", 2, "9600,n,8,1", true, K::AccessDenied, "COM 2 (/dev/ttyUSB7)");
 }
 
 TEST(PrinterLinkTest, ReplyOutcomes) {

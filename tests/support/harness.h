@@ -56,6 +56,16 @@ private:
 
 // Fakes for everything an operation touches, wired into one Services.
 struct Harness {
+    // Which device an entry opens comes from this machine's ports unless the
+    // program folder's "ports" names it: every entry is named, so no test
+    // depends on what is plugged in (the fakes take any device).
+    Harness() {
+        std::string ports;
+        for (int n = 1; n <= 8; ++n)
+            ports += "COM " + std::to_string(n) + "=/dev/ttyS" + std::to_string(n - 1) + "\n";
+        folder.write("ports", ports);
+    }
+
     FakeClock clock;
     FakeSerialPort serial{clock};
     FakeParallelPort parallel;
