@@ -43,6 +43,8 @@ TEST(PrinterLinkTest, OpensTheEntryTheListNamesWithTheSettingsAsTyped) {
     row("typed text that is no entry", -1, "9600,n,8,1", false, K::NoSuchPort, "none of its");
     row("settings the port cannot take", 1, "9600.n.8,1", false, K::BadSettings, "9600.n.8,1");
     row("a device that refuses", 2, "9600,n,8,1", true, K::AccessDenied, "COM 2 (/dev/ttyUSB7)");
+    row("an entry past the ports found", 200, "9600,n,8,1", false, K::NoSuchPort,
+        "Cannot open COM 200: "); // how many were found is this machine's
 }
 
 TEST(PrinterLinkTest, ReplyOutcomes) {
