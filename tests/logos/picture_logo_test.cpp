@@ -34,6 +34,13 @@ PictureLogoRequest wanted(int width, std::optional<int> threshold = {},
     return {width, threshold, room, sendRoom};
 }
 
+// A JPEG whose one Huffman table holds 510 codes, more than the 256 any
+// table can: the decoder would write past its tables.
+const Bytes kBadHuffmanJpeg = {
+    0xFF, 0xD8, 0xFF, 0xC4, 0, 19, 0x00, // start of image; tables of 17 bytes
+    255,  255,  0,    0,    0, 0,  0,    0, 0, 0, 0, 0, 0, 0, 0, 0, // the 16 counts: 510 codes
+    0xFF, 0xD9};                                                    // end of image
+
 // A picture read as "W x H: grey values", or the message that refused it.
 std::string seen(const PictureRead& read) {
     if (!read.picture)
@@ -64,25 +71,10 @@ TEST(PictureLogo, EachFormatIsReadAsGreyOverWhitePaperOrRefused) {
         {"1-bit BMP", monochromeBmp({"#.", ".#"}), "2 x 2: 0 255 255 0"},
         {"grey JPEG", pictureFile(PictureFormat::Jpeg, 8, 1, 1, Bytes(8, 100)),
          "8 x 1: 100 100 100 100 100 100 100 100"},
-        // More than 256 codes in one table: the decoder would write past its tables.
-        {"JPEG Huffman table of 510 codes",
-         {0xFF, 0xD8 /*SOI*/,
-          0xFF, 0xC4 /*DHT*/,
-          0,    19,
-          0x00, 255,
-          255,  0,
-          0,    0,
-          0,    0,
-          0,    0,
-          0,    0,
-          0,    0,
-          0,    0,
-          0,    0xFF,
-          0xD9},
+        {"JPEG Huffman table of 510 codes", kBadHuffmanJpeg,
          "is not a picture this program can read (PNG, JPEG, GIF or BMP): a Huffman table of the "
          "JPEG file is damaged."},
         {"text", {'h', 'i'}, "The file p is not a picture this program can read (PNG, JPEG, GIF"},
-        {"cut PNG", Bytes(huge.begin(), huge.begin() + 20), "is not a picture"},
         {"100 megapixels", huge, "is 10000 x 10000 pixels, more than the 25000000 pixels"},
     };
     for (const auto& c : kCases) {
@@ -131,7 +123,6 @@ TEST(PictureLogo, TheDefaultWidthIsThePapersForTheSavedMode) {
     } kCases[] = {
         {"2 inch", 0, 1000, 384},
         {"3 inch", 1, 1000, 576},
-        {"Epson Emulation", 2, 1000, 576},
         {"nothing saved", {}, 1000, 576},
         {"a narrower picture", 0, 200, 200},
     };
