@@ -175,7 +175,13 @@ std::vector<FoundPort> findPortsUnder(const fs::path& devRoot, const fs::path& s
 }
 
 std::vector<FoundPort> findSystemPorts() {
-    return findPortsUnder("/dev", "/sys");
+    // A folder that fails while it is listed (a device removed that moment)
+    // leaves the ports unknown, not the operation ended.
+    try {
+        return findPortsUnder("/dev", "/sys");
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 } // namespace ordalia
