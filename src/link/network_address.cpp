@@ -90,3 +90,40 @@ std::optional<NetworkAddress> parseNetworkAddress(std::string_view device, std::
 }
 
 } // namespace ordalia
+
+namespace ordalia {
+
+std::string hostAndPort(const NetworkAddress& address) {
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+PortError networkError(NetworkFault fault, const std::string& where, const std::string& detail) {
+    switch (fault) {
+    case NetworkFault::UnknownHost:
+        return {PortErrorKind::NoSuchPort,
+                "the printer's host name " + where + " is not known (" + detail + ")."};
+    case NetworkFault::Refused:
+        return {PortErrorKind::NoSuchPort,
+                where + " refused the connection. Is it a network printer, and does it take raw "
+                        "printing on that port?"};
+    case NetworkFault::NoAnswer:
+        return {PortErrorKind::Timeout, where + " did not answer within " +
+                                            std::to_string(kConnectLimit.count() / 1000) +
+                                            " s. Is the printer on and on this network?"};
+    case NetworkFault::Unreachable:
+        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+    case NetworkFault::ConnectFailed:
+        return {PortErrorKind::Io, where + ": " + detail + "."};
+    case NetworkFault::Stalled:
+        return {PortErrorKind::Timeout, "the printer at " + where + " took no more bytes for " +
+                                            std::to_string(kWriteLimit.count()) + " ms."};
+    case NetworkFault::ClosedByPrinter:
+        return {PortErrorKind::Disconnected, "the printer at " + where + " closed the connection."};
+    case NetworkFault::SendFailed:
+        return {PortErrorKind::Io, "sending to " + where + " failed: " + detail + "."};
+    }
+    return {PortErrorKind::Io, where + ": " + detail + "."};
+}
+
+} // namespace ordalia

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/serial_port.h"
+
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,5 +25,30 @@ struct NetworkAddress {
 // Parses `device`. Anything that does not fit gives nothing, and `error`
 // says why in words the user can act on.
 std::optional<NetworkAddress> parseNetworkAddress(std::string_view device, std::string* error);
+
+// "host:port", an IPv6 host in brackets: how messages name the printer.
+std::string hostAndPort(const NetworkAddress& address);
+
+// A printer on the same network answers a connection in milliseconds; one
+// that has not in this long is off or elsewhere.
+inline constexpr std::chrono::milliseconds kConnectLimit{3000};
+// A printer that takes no byte for this long has stopped reading.
+inline constexpr std::chrono::milliseconds kWriteLimit{5000};
+
+// What can go wrong with a network printer, told the same way on every
+// system: `where` is hostAndPort() (the host alone for UnknownHost), `detail`
+// the system's own words where they add something.
+enum class NetworkFault {
+    UnknownHost,
+    Refused,
+    NoAnswer,
+    Unreachable,
+    ConnectFailed,
+    Stalled,
+    ClosedByPrinter,
+    SendFailed
+};
+PortError networkError(NetworkFault fault, const std::string& where,
+                       const std::string& detail = {});
 
 } // namespace ordalia

@@ -26,32 +26,17 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// A printer on the same network answers a connection in milliseconds; one
-// that has not in this long is off or elsewhere.
-constexpr std::chrono::milliseconds kConnectLimit{3000};
-// A printer that takes no byte for this long has stopped reading.
-constexpr std::chrono::milliseconds kWriteLimit{5000};
-
-std::string hostAndPort(const NetworkAddress& address) {
-    const bool v6 = address.host.find(':') != std::string::npos;
-    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
-}
-
 PortError connectError(int code, const std::string& where) {
     switch (code) {
     case ECONNREFUSED:
-        return {PortErrorKind::NoSuchPort,
-                where + " refused the connection. Is it a network printer, and does it take raw "
-                        "printing on that port?"};
+        return networkError(NetworkFault::Refused, where);
     case ETIMEDOUT:
-        return {PortErrorKind::Timeout, where + " did not answer within " +
-                                            std::to_string(kConnectLimit.count() / 1000) +
-                                            " s. Is the printer on and on this network?"};
+        return networkError(NetworkFault::NoAnswer, where);
     case ENETUNREACH:
     case EHOSTUNREACH:
-        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+        return networkError(NetworkFault::Unreachable, where);
     default:
-        return {PortErrorKind::Io, where + ": " + std::strerror(code) + "."};
+        return networkError(NetworkFault::ConnectFailed, where, std::strerror(code));
     }
 }
 
@@ -75,9 +60,7 @@ public:
         const std::string service = std::to_string(address->port);
         const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
         if (resolved != 0)
-            return PortError{PortErrorKind::NoSuchPort, "the printer's host name " + address->host +
-                                                            " is not known (" +
-                                                            ::gai_strerror(resolved) + ")."};
+            return networkError(NetworkFault::UnknownHost, address->host, ::gai_strerror(resolved));
         // Each address the name has, in the order given, within one limit.
         const auto deadline = SteadyClock::now() + kConnectLimit;
         int lastError = ETIMEDOUT;
@@ -139,9 +122,7 @@ public:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - SteadyClock::now());
             if (left.count() <= 0)
-                return PortError{PortErrorKind::Timeout,
-                                 "the printer at " + m_where + " took no more bytes for " +
-                                     std::to_string(kWriteLimit.count()) + " ms."};
+                return networkError(NetworkFault::Stalled, m_where);
             pollfd p{m_fd, POLLOUT, 0};
             const int ready =
                 ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
@@ -229,18 +210,14 @@ private:
         return m_hungUp;
     }
 
-    PortError hangUp() const {
-        return {PortErrorKind::Disconnected,
-                "the printer at " + m_where + " closed the connection."};
-    }
+    PortError hangUp() const { return networkError(NetworkFault::ClosedByPrinter, m_where); }
 
     PortError sendError(int code) {
         if (code == EPIPE || code == ECONNRESET || code == ENOTCONN) {
             m_hungUp = true;
             return hangUp();
         }
-        return {PortErrorKind::Io,
-                "sending to " + m_where + " failed: " + std::strerror(code) + "."};
+        return networkError(NetworkFault::SendFailed, m_where, std::strerror(code));
     }
 
     int m_fd = -1;

@@ -18,9 +18,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kConnectLimit{3000};
-constexpr std::chrono::milliseconds kWriteLimit{5000};
-
 // Winsock is started once for the life of the program.
 bool winsockStarted() {
     static const bool started = [] {
@@ -44,26 +41,17 @@ std::string systemMessage(int code) {
     return message;
 }
 
-std::string hostAndPort(const NetworkAddress& address) {
-    const bool v6 = address.host.find(':') != std::string::npos;
-    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
-}
-
 PortError connectError(int code, const std::string& where) {
     switch (code) {
     case WSAECONNREFUSED:
-        return {PortErrorKind::NoSuchPort,
-                where + " refused the connection. Is it a network printer, and does it take raw "
-                        "printing on that port?"};
+        return networkError(NetworkFault::Refused, where);
     case WSAETIMEDOUT:
-        return {PortErrorKind::Timeout, where + " did not answer within " +
-                                            std::to_string(kConnectLimit.count() / 1000) +
-                                            " s. Is the printer on and on this network?"};
+        return networkError(NetworkFault::NoAnswer, where);
     case WSAENETUNREACH:
     case WSAEHOSTUNREACH:
-        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+        return networkError(NetworkFault::Unreachable, where);
     default:
-        return {PortErrorKind::Io, where + ": " + systemMessage(code) + "."};
+        return networkError(NetworkFault::ConnectFailed, where, systemMessage(code));
     }
 }
 
@@ -117,9 +105,7 @@ public:
         const std::string service = std::to_string(address->port);
         const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
         if (resolved != 0)
-            return PortError{PortErrorKind::NoSuchPort, "the printer's host name " + address->host +
-                                                            " is not known (" +
-                                                            systemMessage(resolved) + ")."};
+            return networkError(NetworkFault::UnknownHost, address->host, systemMessage(resolved));
         const auto deadline = SteadyClock::now() + kConnectLimit;
         int lastError = WSAETIMEDOUT;
         for (addrinfo* a = found; a && m_socket == INVALID_SOCKET; a = a->ai_next) {
@@ -181,9 +167,7 @@ public:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - SteadyClock::now());
             if (left.count() <= 0)
-                return PortError{PortErrorKind::Timeout,
-                                 "the printer at " + m_where + " took no more bytes for " +
-                                     std::to_string(kWriteLimit.count()) + " ms."};
+                return networkError(NetworkFault::Stalled, m_where);
             WSAPOLLFD p{};
             p.fd = m_socket;
             p.events = POLLWRNORM;
@@ -252,10 +236,7 @@ private:
         return m_hungUp;
     }
 
-    PortError hangUp() const {
-        return {PortErrorKind::Disconnected,
-                "the printer at " + m_where + " closed the connection."};
-    }
+    PortError hangUp() const { return networkError(NetworkFault::ClosedByPrinter, m_where); }
 
     PortError sendError(int code) {
         if (code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN ||
@@ -263,8 +244,7 @@ private:
             m_hungUp = true;
             return hangUp();
         }
-        return {PortErrorKind::Io,
-                "sending to " + m_where + " failed: " + systemMessage(code) + "."};
+        return networkError(NetworkFault::SendFailed, m_where, systemMessage(code));
     }
 
     SOCKET m_socket = INVALID_SOCKET;
