@@ -8,8 +8,6 @@
 namespace ordalia {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -32,7 +30,8 @@ Bytes text(std::string_view s) {
     return out;
 }
 
-// On line, with paper, answering at once; a text in two pieces 30 ms apart.
+// On line, with paper; every answer past its second byte comes 30 ms later,
+// so that a text is gathered over several reads.
 void answer(Harness& h, const Replies& changes) {
     Replies replies = {{0, {{0x20}}},           {1, {{0x02}}},        {2, {{0x10}}},
                        {3, {text("1.00")}},     {4, {text("KOVIR")}}, {5, {text("VIRTUAL-80")}},
@@ -42,70 +41,47 @@ void answer(Harness& h, const Replies& changes) {
         replies[query] = reply;
     h.serial.onWrite = [&h, replies](const Bytes&) {
         const Reply& r = replies.at(h.serial.written.size() / 3 - 1);
-        const bool split = r.bytes.size() > 2 && r.afterMs == 0;
-        const auto middle = r.bytes.begin() + (split ? 2 : 0);
-        if (split)
-            h.serial.reply({r.bytes.begin(), middle});
-        if (!r.bytes.empty())
-            h.serial.reply({middle, r.bytes.end()}, split ? 30 : r.afterMs);
+        const auto middle = r.bytes.begin() + std::min<std::ptrdiff_t>(2, std::ssize(r.bytes));
+        h.serial.reply({r.bytes.begin(), middle}, r.afterMs);
+        h.serial.reply({middle, r.bytes.end()}, r.afterMs + 30);
     };
 }
 
-TEST(PrinterInfo, EachQueryInTurnWaitedForAtMost500Ms) {
-    Harness h;
-    bool closedAtMessage = false;
-    h.dialogs.onMessage = [&](const Shown&) { closedAtMessage = !h.serial.isOpen(); };
-    EXPECT_EQ(askPrinterInfo(h.services(), h.choice).outcome, Outcome::Failed);
-    EXPECT_THAT(h.dialogs.texts(), ElementsAre(HasSubstr("did not answer")));
-    EXPECT_TRUE(closedAtMessage);
-    EXPECT_EQ(h.serial.written, kWire);
-    std::vector<std::uint64_t> sentAtUs;
-    for (const auto& e : h.serial.events)
-        if (e.kind == FakeSerialPort::Event::Write)
-            sentAtUs.push_back(e.atUs);
-    ASSERT_EQ(sentAtUs.size(), 11u); // one query a write
-    for (std::size_t i = 1; i < sentAtUs.size(); ++i) {
-        EXPECT_GE(sentAtUs[i] - sentAtUs[i - 1], 500'000u);
-        EXPECT_LE(sentAtUs[i] - sentAtUs[i - 1], 503'000u);
-    }
-    // The window kept its events through eleven silent half-seconds.
-    EXPECT_GE(h.events.count, static_cast<int>(11 * (500 / kPumpIntervalMs - 1)));
-}
-
-TEST(PrinterInfo, AnswersInWords) {
+// Every row starts from the printer answer() makes.
+TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
+    using SetUp = std::function<void(Harness&)>;
+    const SetUp silent = [](Harness& h) { h.serial.onWrite = nullptr; };
+    const SetUp noPort = [](Harness& h) { h.choice.portIndex = 0; };
+    const SetUp parallel = [](Harness& h) { h.choice.serialSelected = false; };
+    const SetUp inUse = [](Harness& h) { h.serial.openError = {PortErrorKind::InUse, "busy"}; };
+    const SetUp hangUp = [](Harness& h) {
+        h.serial.onWrite = [&h](auto&) { h.serial.disconnected = h.serial.written.size() >= 9; };
+    };
     struct Case {
         const char* name;
         Replies changes;
         std::vector<std::string> lines; // among the lines
+        SetUp setUp = nullptr;
+        Outcome outcome = Outcome::Done;
+        std::string message{};           // none when the printer answered
+        std::size_t sent = kWire.size(); // the first bytes of kWire
+        int silentWaits = 0;
     } const kCases[] = {
         {"healthy",
          {},
          {"model name: VIRTUAL-80", "firmware: 1.00", "maker: KOVIR", "serial number: 00000001",
           "model: 0x20", "type: auto-cutter (0x02)", "ROM version: 0x10", "printer: on line",
           "cover: closed", "paper: ok", "off line: none", "error: none"}},
-        {"paper near end, both sensor bits", {{10, {{0x1E}}}}, {"paper: near end"}},
-        {"paper near end, one sensor bit", {{10, {{0x16}}}}, {"paper: near end"}},
-        {"paper end stops the printer",
-         {{7, {{0x1A}}}, {8, {{0x32}}}, {10, {{0x7E}}}},
-         {"printer: off line", "off line: paper end", "paper: end"}},
-        {"cover open, paper fed by the button",
-         {{8, {{0x1E}}}},
-         {"cover: open", "off line: cover open, feed button"}},
-        {"every error",
-         {{8, {{0x52}}}, {9, {{0x7A}}}},
-         {"off line: error", "error: auto-cutter, unrecoverable, auto-recoverable"}},
-        {"fixed bits wrong: bit 0, bit 7, bit 1 clear, bit 4 clear",
-         {{7, {{0x13}}}, {8, {{0x92}}}, {9, {{0x10}}}, {10, {{0x02}}}},
+        {"every status and type bit, a zero byte",
+         {{7, {{0x1A}}}, {8, {{0x7E}}}, {9, {{0x7A}}}, {10, {{0x7E}}}, {1, {{0x07}}}, {0, {{0}}}},
+         {"printer: off line", "cover: open", "paper: end",
+          "off line: paper end, cover open, feed button, error",
+          "error: auto-cutter, unrecoverable, auto-recoverable",
+          "type: two-byte characters, auto-cutter, display (0x07)", "model: 0x00"}},
+        {"fixed bits wrong: bit 0, bit 7, bit 1 clear, bit 4 clear; an empty text",
+         {{7, {{0x13}}}, {8, {{0x92}}}, {9, {{0x10}}}, {10, {{0x02}}}, {6, {{0x5F, 0}}}},
          {"printer: not a status answer (0x13)", "cover: not a status answer (0x92)",
-          "off line: not a status answer (0x92)", "error: not a status answer (0x10)",
-          "paper: not a status answer (0x02)"}},
-        {"not answered",
-         {{0, {}}, {1, {}}, {5, {}}, {7, {}}, {8, {}}, {9, {}}, {10, {}}},
-         {"model name: no answer", "model: no answer", "type: no answer", "printer: no answer",
-          "cover: no answer", "paper: no answer", "off line: no answer", "error: no answer"}},
-        {"every type bit, and none; an empty text",
-         {{1, {{0x07}}}, {0, {{0x00}}}, {6, {{0x5F, 0}}}},
-         {"type: two-byte characters, auto-cutter, display (0x07)", "model: 0x00",
+          "error: not a status answer (0x10)", "paper: not a status answer (0x02)",
           "serial number: "}},
         {"texts: no header, no end, control bytes, too long",
          {{3, {{'1', '.', 0}}},
@@ -114,62 +90,38 @@ TEST(PrinterInfo, AnswersInWords) {
           {6, {text(std::string(81, 'x'))}}},
          {"firmware: unreadable answer", "maker: unreadable answer", "model name: A??",
           "serial number: unreadable answer", "printer: on line"}},
-        {"an answer in the last millisecond counts, one after does not",
-         {{0, {{0x21}, 499}}, {6, {text("7"), 502}}},
-         {"model: 0x21", "serial number: no answer"}},
+        {"no answer; one paper sensor bit; 500 ms: an answer in the last one counts, not after",
+         {{0, {{0x21}, 499}}, {1, {}}, {5, {}}, {2, {{0x10}, 502}}, {9, {}}, {10, {{0x16}}}},
+         {"paper: near end", "model: 0x21", "type: no answer", "model name: no answer",
+          "ROM version: no answer", "error: no answer"}},
+        {"silent printer", {}, {}, silent, Outcome::Failed, "did not answer", kWire.size(), 11},
+        {"no port chosen", {}, {}, noPort, Outcome::Refused, "Choose the printer's port", 0},
+        {"parallel link", {}, {}, parallel, Outcome::Refused, "serial link", 0},
+        {"another transfer running", {}, {}, nullptr, Outcome::Refused, "Another transfer", 0},
+        {"port does not open", {}, {}, inUse, Outcome::Failed, "busy", 0},
+        {"port gone at the third query", {}, {}, hangUp, Outcome::Failed, "stopped answering", 9},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         Harness h;
         answer(h, c.changes);
+        if (c.setUp)
+            c.setUp(h);
+        TransferGate unused; // held on the harness's gate only when another transfer runs
+        const TransferLock running(c.message == "Another transfer" ? h.gate : unused);
+        bool closedAtMessage = true;
+        h.dialogs.onMessage = [&](const Shown&) { closedAtMessage = !h.serial.isOpen(); };
         const auto result = askPrinterInfo(h.services(), h.choice);
-        EXPECT_EQ(result.outcome, Outcome::Done);
-        EXPECT_TRUE(h.dialogs.messages.empty());
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(h.dialogs.texts().size(), c.message.empty() ? 0u : 1u);
+        EXPECT_THAT(h.dialogs.texts(), ::testing::Each(::testing::HasSubstr(c.message)));
+        EXPECT_TRUE(closedAtMessage);
         EXPECT_FALSE(h.serial.isOpen());
+        EXPECT_EQ(h.serial.written, Bytes(kWire.begin(), kWire.begin() + c.sent));
+        // The window kept its events through each silent half-second.
+        EXPECT_GE(h.events.count, c.silentWaits * static_cast<int>(500 / kPumpIntervalMs - 1));
         for (const std::string& line : c.lines)
             EXPECT_THAT(printerInfoLines(result.info), ::testing::Contains(line));
-    }
-}
-
-TEST(PrinterInfo, RefusalsAndPortFailures) {
-    struct Case {
-        const char* name;
-        std::function<void(Harness&)> setUp;
-        Outcome outcome;
-        std::string message;
-        std::size_t sent;
-    } const kCases[] = {
-        {"no port chosen", [](Harness& h) { h.choice.portIndex = 0; }, Outcome::Refused,
-         "Choose the printer's port", 0},
-        {"parallel link", [](Harness& h) { h.choice.serialSelected = false; }, Outcome::Refused,
-         "serial link", 0},
-        {"another transfer running", [](Harness&) {}, Outcome::Refused, "Another transfer", 0},
-        {"port does not open",
-         [](Harness& h) {
-             h.serial.openError = PortError{PortErrorKind::InUse, "busy"};
-         },
-         Outcome::Failed, "busy", 0},
-        {"port goes away after the third query",
-         [](Harness& h) {
-             h.serial.onWrite = [&h](const Bytes&) {
-                 h.serial.disconnected = h.serial.written.size() >= 9;
-             };
-         },
-         Outcome::Failed, "stopped answering", 9},
-    };
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        Harness h;
-        c.setUp(h);
-        std::optional<TransferLock> running;
-        if (c.message == "Another transfer")
-            running.emplace(h.gate);
-        bool closedAtMessage = false;
-        h.dialogs.onMessage = [&](const Shown&) { closedAtMessage = !h.serial.isOpen(); };
-        EXPECT_EQ(askPrinterInfo(h.services(), h.choice).outcome, c.outcome);
-        EXPECT_THAT(h.dialogs.texts(), ElementsAre(HasSubstr(c.message)));
-        EXPECT_TRUE(closedAtMessage);
-        EXPECT_EQ(h.serial.written.size(), c.sent);
     }
 }
 
