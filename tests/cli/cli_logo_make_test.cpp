@@ -29,16 +29,10 @@ TEST(CliLogoMake, WritesTheBitmapOrRefusesWithoutWriting) {
         int status;
         const char* said;
     } kCases[] = {
-        {{"logo", "make", shop, out, "--threshold", "300"},
-         kExitRefused,
-         "--threshold takes a whole number from 0 to 255, not \"300\"."},
-        {{"logo", "make", shop, out, "--width", "0"},
-         kExitRefused,
-         "--width takes a number of dots from 1 to 2016, not \"0\"."},
+        {{"logo", "make", shop, out, "--threshold", "300"}, kExitRefused, "0 to 255, not \"300\"."},
+        {{"logo", "make", shop, out, "--width", "0"}, kExitRefused, "1 to 2016, not \"0\"."},
         {{"logo", "make", shop, shop}, kExitRefused, "would be written over"},
         {{"logo", "make", shop, listed}, kExitRefused, "is logo 1 of the logo list"},
-        {{"logo", "make", listed, out}, kExitRefused, "is not a picture this program can read"},
-        {{"logo", "list", "--width", "3"}, kExitRefused, "--width belongs to logo make"},
         // 20 dots wide, 10 high: rows of 4 bytes after the 62-byte header.
         {{"logo", "make", shop, out, "--width=20"}, kExitDone, "20 x 10 dots, 102 bytes."},
     };
