@@ -142,6 +142,11 @@ done
 cmp -s "$work/network.capture" "$folder/testpage/rec1.p"
 check $((status + $?)) "test page to $address arrives byte for byte (status $status)"
 
+# The ports Windows lists (the SERIALCOMM registry key), each entry its COMn.
+timeout 60 "$WINE" "$cli" ports 2>&1 | tr -d '\r' >"$work/ports.out"
+grep -q '^COM 1 = COM1, ' "$work/ports.out" && grep -q '^COM 8 = COM8$' "$work/ports.out"
+check $? "ports lists COM1 as Windows names it ($(head -1 "$work/ports.out"))"
+
 # A port Wine does not have.
 status=0
 timeout 60 "$WINE" "$cli" --port COM7 test-page "Receipt 1" 2>"$work/missing.err" || status=$?
