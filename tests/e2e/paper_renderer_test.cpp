@@ -262,7 +262,7 @@ TEST(PaperRenderer, EveryCodeOnTheBarCodeTestPageReadsBackAsItsData) {
     for (int y = top; y < bottom; ++y)
         for (int x = 0; x < page.width; ++x)
             differing +=
-                page.dot(x, y) != (x >= left && pdf417->dark((x - left) / 2, (y - top) / 6));
+                page.dot(x, y) != (x >= left && pdf417->dot((x - left) / 2, (y - top) / 6));
     EXPECT_EQ(differing, 0);
 
     const auto scanner = zbarimg();
@@ -300,7 +300,7 @@ TEST(BarcodeDrawing, UpcAWithoutItsZerosIsItsUpcE) {
         const auto printed = encodeBarcode(66, upcA);
         ASSERT_EQ(printed.has_value(), *upcE != '\0');
         if (printed)
-            EXPECT_EQ(printed->bars.modules, encodeBarcode(1, upcE)->bars.modules);
+            EXPECT_EQ(printed->bars.dots, encodeBarcode(1, upcE)->bars.dots);
     }
 }
 

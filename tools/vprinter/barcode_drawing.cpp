@@ -39,15 +39,12 @@ std::optional<Encoded> encode(int symbology, std::string_view data, int option1 
     if (result >= ZINT_ERROR || symbol->rows <= 0 || symbol->width <= 0)
         return std::nullopt;
     Encoded out;
-    out.grid.width = symbol->width;
-    out.grid.height = symbol->rows;
-    out.grid.modules.resize(static_cast<std::size_t>(out.grid.width) * out.grid.height);
+    out.grid = ModuleGrid(symbol->width, symbol->rows);
     // zint keeps each row as bits, the leftmost module in bit 0 of the first
     // byte (zint 2.11, Debian 12's; the scanner test reads every system back).
     for (int y = 0; y < out.grid.height; ++y)
         for (int x = 0; x < out.grid.width; ++x)
-            out.grid.modules[static_cast<std::size_t>(y) * out.grid.width + x] =
-                (symbol->encoded_data[y][x >> 3] >> (x & 7)) & 1;
+            out.grid.set(x, y, (symbol->encoded_data[y][x >> 3] >> (x & 7)) & 1);
     out.text = reinterpret_cast<const char*>(symbol->text);
     return out;
 }
@@ -237,24 +234,6 @@ std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data) {
     }
 }
 
-DotImage drawBars(const ModuleGrid& bars, int moduleWidth, int height) {
-    DotImage out(bars.width * moduleWidth, height);
-    for (int x = 0; x < out.width; ++x)
-        if (bars.dark(x / moduleWidth, 0))
-            for (int y = 0; y < height; ++y)
-                out.set(x, y);
-    return out;
-}
-
-DotImage drawModules(const ModuleGrid& grid, int moduleWidth, int rowHeight) {
-    DotImage out(grid.width * moduleWidth, grid.height * rowHeight);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x)
-            if (grid.dark(x / moduleWidth, y / rowHeight))
-                out.set(x, y);
-    return out;
-}
-
 std::optional<ModuleGrid> encodeQrCode(std::string_view data, int level, bool micro) {
     auto encoded =
         encode(micro ? BARCODE_MICROQR : BARCODE_QRCODE, data, std::clamp(level, 0, 3) + 1);
@@ -310,7 +289,7 @@ std::optional<DotImage> SymbolStorage::command(std::span<const std::uint8_t> raw
             const auto grid = encodeQrCode(m_qrData, m_qrLevel, m_qrModel == 51);
             if (!grid)
                 break;
-            return drawModules(*grid, m_qrModule, m_qrModule);
+            return scaled(*grid, m_qrModule, m_qrModule);
         }
         default:
             break;
@@ -358,7 +337,7 @@ std::optional<DotImage> SymbolStorage::command(std::span<const std::uint8_t> raw
             const auto grid = encodePdf417(m_pdfData, m_pdfShape);
             if (!grid)
                 break;
-            return drawModules(*grid, m_pdfModule, m_pdfModule * m_pdfRowHeight);
+            return scaled(*grid, m_pdfModule, m_pdfModule * m_pdfRowHeight);
         }
         default:
             break;

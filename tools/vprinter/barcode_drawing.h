@@ -11,18 +11,11 @@
 
 namespace ordalia::vprinter {
 
-// The modules of an encoded symbol, row by row from the top; a linear bar
-// code has one row. 1 is a dark module (a bar), 0 a light one.
-struct ModuleGrid {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> modules;
-
-    bool dark(int x, int y) const {
-        return x >= 0 && y >= 0 && x < width && y < height &&
-               modules[static_cast<std::size_t>(y) * width + x] != 0;
-    }
-};
+// The modules of an encoded symbol, one dot each, row by row from the top; a
+// linear bar code has one row. A set dot is a dark module (a bar). Drawn in
+// printer dots with scaled(): the module width across, the bar height or the
+// row height down.
+using ModuleGrid = DotImage;
 
 struct LinearBarcode {
     ModuleGrid bars;      // one row
@@ -36,11 +29,6 @@ struct LinearBarcode {
 // needs its start and stop A to D; CODE128 begins with "{A", "{B" or "{C".
 // Data the system refuses gives nothing: the printer prints nothing then.
 std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data);
-
-// The bars `moduleWidth` dots a module and `height` dots high.
-DotImage drawBars(const ModuleGrid& bars, int moduleWidth, int height);
-// Every module a block of `moduleWidth` x `rowHeight` dots.
-DotImage drawModules(const ModuleGrid& grid, int moduleWidth, int rowHeight);
 
 // QR Code, error correction level 0 (L) to 3 (H); micro for the small model.
 std::optional<ModuleGrid> encodeQrCode(std::string_view data, int level, bool micro = false);

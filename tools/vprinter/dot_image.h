@@ -27,4 +27,7 @@ struct DotImage {
     }
 };
 
+// Every dot of `image` becomes a block of sx x sy dots.
+DotImage scaled(const DotImage& image, int sx, int sy);
+
 } // namespace ordalia::vprinter

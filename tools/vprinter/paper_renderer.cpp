@@ -40,18 +40,6 @@ void blit(DotImage& target, const DotImage& image, int x, int y) {
                 target.set(x + c, y + r);
 }
 
-// Every dot becomes a block of sx x sy.
-DotImage scaled(const DotImage& image, int sx, int sy) {
-    if (sx == 1 && sy == 1)
-        return image;
-    DotImage out(image.width * sx, image.height * sy);
-    for (int r = 0; r < out.height; ++r)
-        for (int c = 0; c < out.width; ++c)
-            if (image.dot(c / sx, r / sy))
-                out.set(c, r);
-    return out;
-}
-
 } // namespace
 
 struct PaperRenderer::State {
@@ -464,7 +452,7 @@ struct PaperRenderer::State {
         const auto encoded = encodeBarcode(m, data);
         if (!encoded || encoded->bars.width * moduleWidth > areaDots())
             return;
-        const DotImage bars = drawBars(encoded->bars, moduleWidth, std::max(barHeight, 1));
+        const DotImage bars = scaled(encoded->bars, moduleWidth, std::max(barHeight, 1));
         const DotImage readable = plainText(encoded->readable, hriFontB);
         const int readableWidth = std::min(readable.width, areaDots());
         // The readable text, when printed, is centred under (or over) the bars.
