@@ -24,6 +24,15 @@ cleanup() {
 trap cleanup EXIT
 
 failures=0
+# True once the printer's capture holds the file's bytes (it may trail the
+# program's end by a moment); waits up to 5 s.
+arrived() { # arrived CAPTURE FILE
+    for _ in $(seq 100); do
+        cmp -s "$1" "$2" && return 0
+        sleep 0.05
+    done
+    cmp -s "$1" "$2"
+}
 check() { # check CONDITION-STATUS TEXT
     if [ "$1" = 0 ]; then echo "ok: $2"; else echo "FAILED: $2" >&2; failures=$((failures + 1)); fi
 }
@@ -86,11 +95,7 @@ check $? "ordalia-cli.exe starts from its folder and takes it as the program fol
 # A test page, byte for byte.
 status=0
 timeout 60 "$WINE" "$cli" --port COM1 test-page "Receipt 1" 2>"$work/page.err" || status=$?
-for _ in $(seq 100); do
-    cmp -s "$work/good.capture" "$folder/testpage/rec1.p" && break
-    sleep 0.05
-done
-cmp -s "$work/good.capture" "$folder/testpage/rec1.p"
+arrived "$work/good.capture" "$folder/testpage/rec1.p"
 check $(( status + $? )) "test page over COM1 arrives byte for byte (status $status)"
 
 # A firmware update: the image the printer stored is the file sent.
@@ -135,11 +140,7 @@ for _ in $(seq 200); do
 done
 status=0
 timeout 60 "$WINE" "$cli" --port "$address" test-page "Receipt 1" 2>"$work/network.err" || status=$?
-for _ in $(seq 100); do
-    cmp -s "$work/network.capture" "$folder/testpage/rec1.p" && break
-    sleep 0.05
-done
-cmp -s "$work/network.capture" "$folder/testpage/rec1.p"
+arrived "$work/network.capture" "$folder/testpage/rec1.p"
 check $((status + $?)) "test page to $address arrives byte for byte (status $status)"
 
 # The ports Windows lists (the SERIALCOMM registry key), each entry its COMn.
