@@ -4,7 +4,7 @@
 //
 //   ordalia-bench-footprint [--runs N]
 
-#include "link/port_names.h"
+#include "ports/port_names.h"
 #include "logos/logo_download.h"
 #include "logos/logo_list.h"
 #include "support/bmp_builder.h"

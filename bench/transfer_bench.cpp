@@ -15,7 +15,7 @@
 #include "compound/compound_font.h"
 #include "firmware/firmware_update.h"
 #include "link/program_exchange.h"
-#include "link/system_ports.h"
+#include "ports/system_ports.h"
 #include "logos/logo_download.h"
 #include "logos/logo_list.h"
 #include "phase_probe.h"

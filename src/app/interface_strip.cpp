@@ -2,7 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/qt_ui.h"
-#include "link/port_names.h"
+#include "ports/port_names.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

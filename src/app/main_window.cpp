@@ -8,10 +8,10 @@
 #include "app/settings_page.h"
 #include "app/test_print_page.h"
 #include "common/clock.h"
-#include "link/parallel_port.h"
+#include "ports/parallel_port.h"
 #include "link/printer_info.h"
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -6,9 +6,9 @@
 #include "common/clock.h"
 #include "common/program_folder.h"
 #include "common/unexpected.h"
-#include "link/parallel_port.h"
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/parallel_port.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <iostream>
 

@@ -1,7 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "common/text.h"
-#include "link/network_address.h"
+#include "ports/network_address.h"
 #include "settings/printer_settings.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "cli/cli_ports.h"
 
-#include "link/port_names.h"
+#include "ports/port_names.h"
 
 #include <cctype>
 #include <ostream>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/outcome.h"
-#include "link/port_finder.h"
+#include "ports/port_finder.h"
 
 #include <filesystem>
 #include <iosfwd>

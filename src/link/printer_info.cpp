@@ -3,7 +3,7 @@
 #include "common/clock.h"
 #include "common/ui.h"
 #include "link/program_exchange.h"
-#include "link/serial_port.h"
+#include "ports/serial_port.h"
 #include "link/transfer.h"
 #include "link/transfer_gate.h"
 

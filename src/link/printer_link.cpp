@@ -2,9 +2,9 @@
 
 #include "common/clock.h"
 #include "common/ui.h"
-#include "link/network_address.h"
-#include "link/parallel_port.h"
-#include "link/port_names.h"
+#include "ports/network_address.h"
+#include "ports/parallel_port.h"
+#include "ports/port_names.h"
 
 #include <algorithm>
 #include <utility>

@@ -2,7 +2,7 @@
 // command line: any text is either refused with a reason or gives a host and
 // port that name the same printer when written out again.
 
-#include "link/network_address.h"
+#include "ports/network_address.h"
 
 #include <cstddef>
 #include <cstdint>

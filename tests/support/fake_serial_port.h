@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fake_clock.h"
-#include "link/serial_port.h"
+#include "ports/serial_port.h"
 
 #include <algorithm>
 #include <deque>

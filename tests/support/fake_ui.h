@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ui.h"
-#include "link/parallel_port.h"
+#include "ports/parallel_port.h"
 
 #include <deque>
 #include <functional>

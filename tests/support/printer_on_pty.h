@@ -5,8 +5,8 @@
 // recorders for everything the operation shows.
 
 #include "common/clock.h"
-#include "link/port_names.h"
-#include "link/system_ports.h"
+#include "ports/port_names.h"
+#include "ports/system_ports.h"
 #include "support/harness.h"
 #include "virtual_printer.h"
 

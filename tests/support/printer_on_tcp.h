@@ -4,7 +4,7 @@
 // on a free port of 127.0.0.1, chosen as the window's "Network" option; the
 // rest is the pseudo-terminal fixture's.
 
-#include "link/network_address.h"
+#include "ports/network_address.h"
 #include "support/printer_on_pty.h"
 
 namespace ordalia::testing {

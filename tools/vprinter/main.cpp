@@ -2,7 +2,7 @@
 // the program without a printer and for scripted end-to-end runs.
 
 #include "font_image.h"
-#include "link/port_names.h"
+#include "ports/port_names.h"
 #include "paper_renderer.h"
 #include "virtual_printer.h"
 

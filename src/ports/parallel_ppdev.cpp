@@ -1,20 +1,16 @@
 // Parallel port registers on Linux through ppdev: LPT1 (0x378) is
-// /dev/parport0 and LPT2 (0x278) is /dev/parport1. Other POSIX systems have no
-// ppdev; there every access reports that the port cannot be reached.
+// /dev/parport0 and LPT2 (0x278) is /dev/parport1.
 
-#include "link/parallel_port.h"
-#include "link/system_ports.h"
+#include "ports/parallel_port.h"
+#include "ports/system_ports.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
-
-#ifdef __linux__
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
-#endif
+#include <unistd.h>
 
 namespace ordalia {
 namespace {
@@ -27,7 +23,6 @@ public:
         const int fd = claim(address);
         if (fd < 0)
             return std::nullopt;
-#ifdef __linux__
         unsigned char value = 0;
         const int request = registerOf(address) == 1   ? PPRSTATUS
                             : registerOf(address) == 2 ? PPRCONTROL
@@ -37,16 +32,12 @@ public:
             return std::nullopt;
         }
         return value;
-#else
-        return std::nullopt;
-#endif
     }
 
     bool write(std::uint16_t address, std::uint8_t value) override {
         const int fd = claim(address);
         if (fd < 0)
             return false;
-#ifdef __linux__
         unsigned char v = value;
         const int reg = registerOf(address);
         if (reg == 1) {
@@ -58,10 +49,6 @@ public:
             return false;
         }
         return true;
-#else
-        (void)value;
-        return false;
-#endif
     }
 
     std::string lastError() const override {
@@ -70,9 +57,7 @@ public:
 
     void release() override {
         if (m_fd >= 0) {
-#ifdef __linux__
             ::ioctl(m_fd, PPRELEASE);
-#endif
             ::close(m_fd);
             m_fd = -1;
             m_device.clear();
@@ -98,7 +83,6 @@ private:
         if (m_fd >= 0 && m_device == device)
             return m_fd;
         release();
-#ifdef __linux__
         const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) {
             m_error = device + ": " + std::strerror(errno) +
@@ -115,10 +99,6 @@ private:
         m_fd = fd;
         m_device = device;
         return fd;
-#else
-        m_error = "parallel ports are not supported on this system";
-        return -1;
-#endif
     }
 
     int m_fd = -1;

@@ -1,4 +1,4 @@
-#include "link/serial_port.h"
+#include "ports/serial_port.h"
 
 #include <charconv>
 #include <vector>

@@ -1,8 +1,8 @@
 // Parallel port registers on Windows through the Inp32/Out32 functions of
 // inpout32.dll, loaded when first needed so the program runs without it.
 
-#include "link/parallel_port.h"
-#include "link/system_ports.h"
+#include "ports/parallel_port.h"
+#include "ports/system_ports.h"
 
 #include <windows.h>
 

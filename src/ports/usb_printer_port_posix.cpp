@@ -3,8 +3,8 @@
 // transfer at a time, so a write is done when the device is writable again;
 // the printer's replies, if it sends any, come from the read side.
 
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The finder over a copy of /dev and /sys laid out as Linux lays them out:
 // by-id links to the adapters, sysfs class links into the USB device tree.
 
-#include "link/port_finder.h"
+#include "ports/port_finder.h"
 #include "support/harness.h"
 
 #include <array>

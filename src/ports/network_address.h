@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/serial_port.h"
+#include "ports/serial_port.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "link/port_names.h"
+#include "ports/port_names.h"
 
 #include <fstream>
 #include <sstream>

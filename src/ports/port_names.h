@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/port_finder.h"
+#include "ports/port_finder.h"
 
 #include <filesystem>
 #include <string>

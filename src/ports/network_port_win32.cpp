@@ -4,9 +4,9 @@
 // queue count is FIONREAD. A connection the printer closed counts as a
 // hang-up, as on a serial line.
 
-#include "link/network_address.h"
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/network_address.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 // Serial port on Windows: the comm API. The output and input queue counts are
 // COMSTAT's cbOutQue and cbInQue from ClearCommError.
 
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <algorithm>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "link/network_address.h"
+#include "ports/network_address.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

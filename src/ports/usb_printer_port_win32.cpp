@@ -1,5 +1,5 @@
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 namespace ordalia {
 

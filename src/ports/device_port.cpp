@@ -1,9 +1,9 @@
 // The port every operation is handed: each open() picks the link the device
 // name stands for and hands every later call to it.
 
-#include "link/port_names.h"
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/port_names.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 namespace ordalia {
 namespace {

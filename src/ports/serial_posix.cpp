@@ -1,8 +1,8 @@
 // Serial port on POSIX systems: termios in raw 8-bit mode. The output and
 // input queue counts are TIOCOUTQ and FIONREAD.
 
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // /sys: USB adapters (ttyUSB, ttyACM), printers' own USB ports (usb/lp) and
 // the built-in ports (ttyS) that have a UART.
 
-#include "link/port_finder.h"
+#include "ports/port_finder.h"
 
 #include <algorithm>
 #include <charconv>

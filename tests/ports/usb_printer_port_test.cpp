@@ -1,8 +1,8 @@
 // The USB printer port on a pseudo-terminal standing in for /dev/usb/lp0:
 // the same open, write and read calls, no line settings.
 
-#include "link/serial_port.h"
-#include "link/system_ports.h"
+#include "ports/serial_port.h"
+#include "ports/system_ports.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>

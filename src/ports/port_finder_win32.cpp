@@ -2,7 +2,7 @@
 // under HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, each described by
 // the driver's device name ("\Device\VCP0", "\Device\Serial0").
 
-#include "link/port_finder.h"
+#include "ports/port_finder.h"
 
 #include <algorithm>
 #include <cwchar>
