@@ -2,10 +2,11 @@
 
 #include "common/clock.h"
 #include "common/ui.h"
+#include "link/link_timing.h"
 #include "link/program_exchange.h"
-#include "ports/serial_port.h"
 #include "link/transfer.h"
 #include "link/transfer_gate.h"
+#include "ports/serial_port.h"
 
 #include <algorithm>
 #include <cstdio>

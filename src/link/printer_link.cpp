@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/ui.h"
+#include "link/link_timing.h"
 #include "ports/network_address.h"
 #include "ports/parallel_port.h"
 #include "ports/port_names.h"
@@ -167,11 +168,11 @@ std::uint64_t PrinterLink::lineMicros(std::size_t bytes) const {
 }
 
 void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting) {
-    const std::uint64_t lineMs = lineMicros(bytesWritten) / 1000;
-    // Three times the line time plus two seconds covers a driver that holds a
-    // few bytes back and a UART FIFO; a port that takes longer has stopped
-    // sending (flow control held off, cable pulled) and is reported.
-    const std::uint64_t limitMs = 2000 + 3 * lineMs;
+    // A line held to its send limit has stopped sending (flow control held
+    // off, cable pulled) and is reported. With no line, what counts is a
+    // count that stops falling for as long as the line's fixed part.
+    const std::uint64_t limitMs =
+        static_cast<std::uint64_t>(lineSendLimit(m_hasLine ? bytesWritten : 0, m_settings).count());
 
     Clock& clock = m_services.clock;
     std::uint32_t start = clock.tickMs();

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/ui.h"
+#include "link/link_timing.h"
 
 #include <algorithm>
 

@@ -7,6 +7,7 @@
 #include "ports/network_address.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
+#include "ports/win32_device.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,20 +26,6 @@ bool winsockStarted() {
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     return started;
-}
-
-std::string systemMessage(int code) {
-    char* text = nullptr;
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(code);
-    if (text)
-        LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    return message;
 }
 
 PortError connectError(int code, const std::string& where) {

@@ -51,9 +51,7 @@ public:
         return true;
     }
 
-    std::string lastError() const override {
-        return m_error;
-    }
+    std::string lastError() const override { return m_error; }
 
     void release() override {
         if (m_fd >= 0) {
@@ -65,9 +63,7 @@ public:
     }
 
 private:
-    static int registerOf(std::uint16_t address) {
-        return address & 0x3;
-    }
+    static int registerOf(std::uint16_t address) { return address & 0x3; }
 
     int claim(std::uint16_t address) {
         const std::uint16_t base = address & ~0x3;

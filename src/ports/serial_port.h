@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,12 @@ struct SerialSettings {
     // Bits on the line for one byte: start, data, parity, stop.
     int bitsPerByte() const { return 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits; }
 };
+
+// How long a line may take to send `bytes` before the peer is taken to have
+// stopped it (flow control held off, cable pulled): three times their line
+// time, plus two seconds for a driver that holds a few bytes back and a
+// UART's FIFO. Writes and drains on a line are held to it.
+std::chrono::milliseconds lineSendLimit(std::size_t bytes, const SerialSettings& settings);
 
 // Parses "speed,parity,data,stop". Blanks around the fields are allowed;
 // anything else that does not fit gives nothing and `error` says why.
@@ -55,6 +62,8 @@ public:
     virtual bool isOpen() const = 0;
 
     // Hands the bytes to the driver; returns once all of them are queued.
+    // Never blocks for long: a line gives up after lineSendLimit(), a port
+    // with no line after its own stall limit, and says so.
     virtual std::optional<PortError> write(std::span<const std::uint8_t> bytes) = 0;
     // Bytes written but not yet sent (TIOCOUTQ). Negative on error.
     virtual int outputQueueCount() = 0;

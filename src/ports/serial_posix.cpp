@@ -1,6 +1,7 @@
 // Serial port on POSIX systems: termios in raw 8-bit mode. The output and
 // input queue counts are TIOCOUTQ and FIONREAD.
 
+#include "ports/posix_device.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
 
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -44,32 +44,80 @@ bool speedConstant(std::uint32_t baud, speed_t& out) {
     return false;
 }
 
-PortError errorFromErrno(int code, const std::string& device) {
-    switch (code) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        return {PortErrorKind::NoSuchPort,
-                "there is no device " + device +
-                    ". Check the cable, or map the entry to the right device in the file "
-                    "\"ports\" beside the program."};
-    case EACCES:
-    case EPERM:
-        return {PortErrorKind::AccessDenied,
-                "permission denied on " + device +
-                    ". Serial ports belong to the group dialout: add your user to it "
-                    "(sudo usermod -aG dialout $USER), then log out and in again."};
-    case EBUSY:
-    case EWOULDBLOCK:
-        return {PortErrorKind::InUse, device + " is in use by another program."};
-    case ENOTTY:
-        return {PortErrorKind::NoSuchPort, device + " is not a serial port."};
-    case EIO:
-        return {PortErrorKind::Disconnected,
-                device + " has gone away (" + std::strerror(code) + ")."};
+const DeviceAdvice kLineAdvice{
+    .missing = "Check the cable, or map the entry to the right device in the file \"ports\" "
+               "beside the program.",
+    .permission = "Serial ports belong to the group dialout: add your user to it "
+                  "(sudo usermod -aG dialout $USER), then log out and in again.",
+    .busy = "",
+};
+
+// A raw 8-bit line at `settings` on top of what the driver had: no echo, no
+// translation, no flow control, reads that return at once with what is there.
+// Nothing when this system cannot set the parity; `why` says so.
+std::optional<termios> rawLine(termios tio, const SerialSettings& settings, std::string* why) {
+    // Raw mode by hand (cfmakeraw is not POSIX).
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON | IXOFF | IXANY | INPCK);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+#ifdef CRTSCTS
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+#ifdef CMSPAR
+    tio.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+    tio.c_cflag |= CLOCAL | CREAD;
+    static constexpr tcflag_t kDataBits[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |=
+        settings.dataBits >= 5 && settings.dataBits <= 8 ? kDataBits[settings.dataBits - 5] : CS8;
+    if (settings.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    switch (settings.parity) {
+    case 'e':
+        tio.c_cflag |= PARENB;
+        break;
+    case 'o':
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+#ifdef CMSPAR
+    case 'm':
+        tio.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 's':
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+#endif
+    case 'n':
+        break;
     default:
-        return {PortErrorKind::Io, device + ": " + std::strerror(code) + "."};
+        *why = std::string("parity '") + settings.parity + "' is not supported by this system.";
+        return std::nullopt;
     }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return tio;
+}
+
+// Sets the line of the open `fd` to `settings`.
+std::optional<PortError> setLine(int fd, const std::string& device, const SerialSettings& settings,
+                                 speed_t speed) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return errorFromErrno(errno, device, kLineAdvice);
+    std::string why;
+    std::optional<termios> line = rawLine(tio, settings, &why);
+    if (!line)
+        return PortError{PortErrorKind::BadSettings, why};
+    if (::cfsetispeed(&*line, speed) != 0 || ::cfsetospeed(&*line, speed) != 0 ||
+        ::tcsetattr(fd, TCSANOW, &*line) != 0) {
+        if (errno == EINVAL)
+            return PortError{PortErrorKind::BadSettings,
+                             device + " does not accept these line settings."};
+        return errorFromErrno(errno, device, kLineAdvice);
+    }
+    return std::nullopt;
 }
 
 class PosixSerialPort final : public SerialPort {
@@ -84,118 +132,37 @@ public:
             return PortError{PortErrorKind::BadSettings,
                              "the speed " + std::to_string(settings.baud) +
                                  " bit/s is not supported by this system."};
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return errorFromErrno(errno, device);
-        // Another program of ours, or one that also takes the lock, has it.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int code = errno;
-            ::close(fd);
-            return errorFromErrno(code == EWOULDBLOCK ? EBUSY : code, device);
-        }
-        termios tio{};
-        if (::tcgetattr(fd, &tio) != 0) {
-            const int code = errno;
-            ::close(fd);
-            return errorFromErrno(code, device);
-        }
-        // Raw mode by hand (cfmakeraw is not POSIX).
-        tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                              ICRNL | IXON | IXOFF | IXANY | INPCK);
-        tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-        tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
-#ifdef CRTSCTS
-        tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-#endif
-#ifdef CMSPAR
-        tio.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
-#endif
-        tio.c_cflag |= CLOCAL | CREAD;
-        switch (settings.dataBits) {
-        case 5:
-            tio.c_cflag |= CS5;
-            break;
-        case 6:
-            tio.c_cflag |= CS6;
-            break;
-        case 7:
-            tio.c_cflag |= CS7;
-            break;
-        default:
-            tio.c_cflag |= CS8;
-            break;
-        }
-        if (settings.stopBits == 2)
-            tio.c_cflag |= CSTOPB;
-        switch (settings.parity) {
-        case 'e':
-            tio.c_cflag |= PARENB;
-            break;
-        case 'o':
-            tio.c_cflag |= PARENB | PARODD;
-            break;
-#ifdef CMSPAR
-        case 'm':
-            tio.c_cflag |= PARENB | PARODD | CMSPAR;
-            break;
-        case 's':
-            tio.c_cflag |= PARENB | CMSPAR;
-            break;
-#endif
-        case 'n':
-            break;
-        default:
-            ::close(fd);
-            return PortError{PortErrorKind::BadSettings, std::string("parity '") + settings.parity +
-                                                             "' is not supported by this system."};
-        }
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-        if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
-            ::tcsetattr(fd, TCSANOW, &tio) != 0) {
-            const int code = errno;
-            ::close(fd);
-            if (code == EINVAL)
-                return PortError{PortErrorKind::BadSettings,
-                                 device + " does not accept these line settings."};
-            return errorFromErrno(code, device);
-        }
+        PortError error;
+        UniqueFd fd = openExclusive(device, kLineAdvice, error);
+        if (!fd.valid())
+            return error;
+        if (auto lineError = setLine(fd.get(), device, settings, speed))
+            return lineError;
         // A reply an earlier operation left unread is not ours. The output side
         // is left alone: every send waits for its queue to empty, and on a
         // pseudo-terminal (whose queue always counts 0) a flush here would
         // throw away what the last operation wrote before the peer read it.
-        ::tcflush(fd, TCIFLUSH);
-        m_fd = fd;
+        ::tcflush(fd.get(), TCIFLUSH);
+        m_fd = std::move(fd);
         m_device = device;
         m_settings = settings;
         return std::nullopt;
     }
 
-    void close() override {
-        if (m_fd >= 0) {
-            ::flock(m_fd, LOCK_UN);
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
+    void close() override { closeExclusive(m_fd); }
 
-    bool isOpen() const override {
-        return m_fd >= 0;
-    }
+    bool isOpen() const override { return m_fd.valid(); }
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
-        if (m_fd < 0)
+        if (!m_fd.valid())
             return PortError{PortErrorKind::Io, "the port is not open."};
         // A driver whose buffer stays full for this long is not sending: the
         // peer holds it off or has gone. Never block forever.
-        const auto lineMs = static_cast<long long>(bytes.size()) * m_settings.bitsPerByte() * 1000 /
-                            std::max<std::uint32_t>(m_settings.baud, 1);
-        const auto limit = std::chrono::milliseconds(2000 + 3 * lineMs);
+        const auto limit = lineSendLimit(bytes.size(), m_settings);
         const auto deadline = std::chrono::steady_clock::now() + limit;
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(m_fd.get(), bytes.data() + done, bytes.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
                 continue;
@@ -203,14 +170,14 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                return errorFromErrno(errno, m_device);
+                return errorFromErrno(errno, m_device, kLineAdvice);
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return PortError{PortErrorKind::Timeout, m_device + " took no more bytes for " +
                                                              std::to_string(limit.count()) +
                                                              " ms."};
-            pollfd p{m_fd, POLLOUT, 0};
+            pollfd p{m_fd.get(), POLLOUT, 0};
             const int ready =
                 ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
             if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT))
@@ -221,25 +188,25 @@ public:
 
     int outputQueueCount() override {
         int count = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, TIOCOUTQ, &count) != 0)
+        if (!m_fd.valid() || ::ioctl(m_fd.get(), TIOCOUTQ, &count) != 0)
             return -1;
         return count;
     }
 
     int inputQueueCount() override {
         int count = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &count) != 0)
+        if (!m_fd.valid() || ::ioctl(m_fd.get(), FIONREAD, &count) != 0)
             return -1;
         return count;
     }
 
     std::vector<std::uint8_t> readAll() override {
         std::vector<std::uint8_t> out;
-        if (m_fd < 0)
+        if (!m_fd.valid())
             return out;
         std::uint8_t buffer[4096];
         for (;;) {
-            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            const ssize_t n = ::read(m_fd.get(), buffer, sizeof buffer);
             if (n > 0) {
                 out.insert(out.end(), buffer, buffer + n);
                 continue;
@@ -252,7 +219,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     std::string m_device;
     SerialSettings m_settings;
 };

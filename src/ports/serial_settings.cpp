@@ -1,5 +1,6 @@
 #include "ports/serial_port.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -22,6 +23,13 @@ bool parseNumber(std::string_view s, long& value) {
 }
 
 } // namespace
+
+std::chrono::milliseconds lineSendLimit(std::size_t bytes, const SerialSettings& settings) {
+    const auto lineMs = static_cast<std::uint64_t>(bytes) *
+                        static_cast<std::uint64_t>(settings.bitsPerByte()) * 1000 /
+                        std::max<std::uint32_t>(settings.baud, 1);
+    return std::chrono::milliseconds(2000 + 3 * lineMs);
+}
 
 std::optional<SerialSettings> parseSerialSettings(std::string_view text, std::string* error) {
     auto fail = [&](std::string why) -> std::optional<SerialSettings> {

@@ -3,25 +3,13 @@
 
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
+#include "ports/win32_device.h"
 
 #include <algorithm>
 #include <windows.h>
 
 namespace ordalia {
 namespace {
-
-std::string systemMessage(DWORD code) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(code);
-    if (text)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
-        message.pop_back();
-    return message;
-}
 
 PortError errorFromCode(DWORD code, const std::string& device) {
     switch (code) {
@@ -31,7 +19,7 @@ PortError errorFromCode(DWORD code, const std::string& device) {
     case ERROR_ACCESS_DENIED:
         return {PortErrorKind::InUse, device + " is in use by another program."};
     default:
-        return {PortErrorKind::Io, device + ": " + systemMessage(code)};
+        return {PortErrorKind::Io, device + ": " + systemMessage(code) + "."};
     }
 }
 
@@ -113,11 +101,10 @@ public:
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (!isOpen())
             return PortError{PortErrorKind::Io, "the port is not open."};
-        const DWORD lineMs = static_cast<DWORD>(bytes.size() * m_settings.bitsPerByte() * 1000 /
-                                                std::max<std::uint32_t>(m_settings.baud, 1));
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.WriteTotalTimeoutConstant = 2000 + 3 * lineMs;
+        timeouts.WriteTotalTimeoutConstant =
+            static_cast<DWORD>(lineSendLimit(bytes.size(), m_settings).count());
         SetCommTimeouts(m_handle, &timeouts);
         DWORD written = 0;
         if (!WriteFile(m_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))

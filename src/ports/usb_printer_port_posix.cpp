@@ -3,6 +3,7 @@
 // transfer at a time, so a write is done when the device is writable again;
 // the printer's replies, if it sends any, come from the read side.
 
+#include "ports/posix_device.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace ordalia {
@@ -22,32 +22,13 @@ namespace {
 // the transfer.
 constexpr std::chrono::milliseconds kStallLimit{10000};
 
-PortError errorFromErrno(int code, const std::string& device) {
-    switch (code) {
-    case ENOENT:
-    case ENXIO:
-        return {PortErrorKind::NoSuchPort,
-                "there is no device " + device +
-                    ". Check the printer's USB cable and that it is switched on."};
-    case EACCES:
-    case EPERM:
-        return {PortErrorKind::AccessDenied,
-                "permission denied on " + device +
-                    ". USB printer ports belong to the group lp: add your user to it "
-                    "(sudo usermod -aG lp $USER), then log out and in again."};
-    case EBUSY:
-    case EWOULDBLOCK:
-        return {PortErrorKind::InUse,
-                device + " is in use by another program (a print spooler holds it while it "
-                         "prints)."};
-    case ENODEV:
-    case EIO:
-        return {PortErrorKind::Disconnected,
-                device + " has gone away (" + std::strerror(code) + ")."};
-    default:
-        return {PortErrorKind::Io, device + ": " + std::strerror(code) + "."};
-    }
-}
+const DeviceAdvice kUsbPrinterAdvice{
+    .missing = "Check the printer's USB cable and that it is switched on.",
+    .permission = "USB printer ports belong to the group lp: add your user to it "
+                  "(sudo usermod -aG lp $USER), then log out and in again.",
+    .busy = " (a print spooler holds it while it prints)",
+    .noDeviceIsGone = true,
+};
 
 class UsbPrinterPort final : public SerialPort {
 public:
@@ -56,15 +37,10 @@ public:
     // The line settings mean nothing here and are not looked at.
     std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
         close();
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return errorFromErrno(errno, device);
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int code = errno;
-            ::close(fd);
-            return errorFromErrno(code == EWOULDBLOCK ? EBUSY : code, device);
-        }
-        m_fd = fd;
+        PortError error;
+        m_fd = openExclusive(device, kUsbPrinterAdvice, error);
+        if (!m_fd.valid())
+            return error;
         m_device = device;
         m_received.clear();
         // A reply an earlier operation left unread is not ours.
@@ -74,25 +50,21 @@ public:
     }
 
     void close() override {
-        if (m_fd >= 0) {
-            ::flock(m_fd, LOCK_UN);
-            ::close(m_fd);
-            m_fd = -1;
-        }
+        closeExclusive(m_fd);
         m_received.clear();
     }
 
-    bool isOpen() const override { return m_fd >= 0; }
+    bool isOpen() const override { return m_fd.valid(); }
 
     // Returns once the printer has taken every byte: the last transfer has
     // completed when the device is writable again.
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
-        if (m_fd < 0)
+        if (!m_fd.valid())
             return PortError{PortErrorKind::Io, "the port is not open."};
         std::size_t done = 0;
         auto deadline = std::chrono::steady_clock::now() + kStallLimit;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(m_fd.get(), bytes.data() + done, bytes.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
                 deadline = std::chrono::steady_clock::now() + kStallLimit;
@@ -101,7 +73,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                return errorFromErrno(errno, m_device);
+                return errorFromErrno(errno, m_device, kUsbPrinterAdvice);
             if (auto error = awaitWritable(deadline))
                 return error;
         }
@@ -109,10 +81,10 @@ public:
     }
 
     // Nothing stays queued once write() has returned.
-    int outputQueueCount() override { return m_fd < 0 ? -1 : 0; }
+    int outputQueueCount() override { return m_fd.valid() ? 0 : -1; }
 
     int inputQueueCount() override {
-        if (m_fd < 0)
+        if (!m_fd.valid())
             return -1;
         readWaiting();
         return static_cast<int>(m_received.size());
@@ -134,11 +106,11 @@ private:
                 return PortError{PortErrorKind::Timeout, m_device + " took no more bytes for " +
                                                              std::to_string(kStallLimit.count()) +
                                                              " ms."};
-            pollfd p{m_fd, POLLOUT, 0};
+            pollfd p{m_fd.get(), POLLOUT, 0};
             const int ready =
                 ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
             if (ready < 0 && errno != EINTR)
-                return errorFromErrno(errno, m_device);
+                return errorFromErrno(errno, m_device, kUsbPrinterAdvice);
             if (ready <= 0)
                 continue;
             if (p.revents & POLLOUT)
@@ -150,14 +122,14 @@ private:
 
     // Moves what the printer has sent into m_received without waiting.
     void readWaiting() {
-        if (m_fd < 0)
+        if (!m_fd.valid())
             return;
         std::uint8_t buffer[4096];
         for (;;) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{m_fd.get(), POLLIN, 0};
             if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
                 return;
-            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            const ssize_t n = ::read(m_fd.get(), buffer, sizeof buffer);
             if (n > 0) {
                 m_received.insert(m_received.end(), buffer, buffer + n);
                 continue;
@@ -168,7 +140,7 @@ private:
         }
     }
 
-    int m_fd = -1;
+    UniqueFd m_fd;
     std::string m_device;
     std::vector<std::uint8_t> m_received;
 };

@@ -1,3 +1,4 @@
+#include "link/link_timing.h"
 #include "link/printer_info.h"
 #include "support/harness.h"
 

@@ -1,3 +1,4 @@
+#include "link/link_timing.h"
 #include "link/printer_link.h"
 #include "support/harness.h"
 

@@ -1,0 +1,62 @@
+#include "ports/posix_device.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace ordalia {
+
+void UniqueFd::reset() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice& advice) {
+    switch (code) {
+    case ENODEV:
+        if (advice.noDeviceIsGone)
+            break;
+        [[fallthrough]];
+    case ENOENT:
+    case ENXIO:
+        return {PortErrorKind::NoSuchPort, "there is no device " + device + ". " + advice.missing};
+    case EACCES:
+    case EPERM:
+        return {PortErrorKind::AccessDenied,
+                "permission denied on " + device + ". " + advice.permission};
+    case EBUSY:
+    case EWOULDBLOCK:
+        return {PortErrorKind::InUse, device + " is in use by another program" + advice.busy + "."};
+    case ENOTTY:
+        return {PortErrorKind::NoSuchPort, device + " is not a serial port."};
+    case EIO:
+        break;
+    default:
+        return {PortErrorKind::Io, device + ": " + std::strerror(code) + "."};
+    }
+    return {PortErrorKind::Disconnected, device + " has gone away (" + std::strerror(code) + ")."};
+}
+
+UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, PortError& error) {
+    UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        error = errorFromErrno(errno, device, advice);
+        return fd;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        error = errorFromErrno(errno == EWOULDBLOCK ? EBUSY : errno, device, advice);
+        fd.reset();
+    }
+    return fd;
+}
+
+void closeExclusive(UniqueFd& fd) {
+    if (fd.valid())
+        ::flock(fd.get(), LOCK_UN);
+    fd.reset();
+}
+
+} // namespace ordalia

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the POSIX device files share: a descriptor that closes itself, the
+// exclusive open every port makes, and the system's error codes in words.
+
+#include "ports/serial_port.h"
+
+#include <string>
+#include <utility>
+
+namespace ordalia {
+
+// Owns a file descriptor; closes it unless released.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset();
+
+private:
+    int m_fd = -1;
+};
+
+// What a kind of device advises when it cannot be opened or used; each text
+// follows the device's name.
+struct DeviceAdvice {
+    std::string missing;    // after "there is no device X. "
+    std::string permission; // after "permission denied on X. "
+    std::string busy;       // after "X is in use by another program", before "."
+    // ENODEV: the device went away while open (a USB printer unplugged),
+    // rather than a node with no device behind it.
+    bool noDeviceIsGone = false;
+};
+
+// The system's error `code` on `device` as the user reads it.
+PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice& advice);
+
+// Opens `device` for reading and writing without waiting, and takes its
+// exclusive lock: a second program of ours, or any that also locks, is told
+// the port is in use instead of sharing the line.
+UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, PortError& error);
+
+// Lets go of the lock and closes.
+void closeExclusive(UniqueFd& fd);
+
+} // namespace ordalia
