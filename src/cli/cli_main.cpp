@@ -1,7 +1,7 @@
 // ordalia-cli: the window's operations from a script.
 
-#include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "cli/program_location.h"
 #include "common/clock.h"
 #include "common/program_folder.h"

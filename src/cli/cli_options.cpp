@@ -1,44 +1,85 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_settings_fields.h"
 #include "common/text.h"
 #include "ports/network_address.h"
-#include "settings/printer_settings.h"
 
 #include <algorithm>
-#include <array>
 
 namespace ordalia::cli {
 
 namespace {
 
-bool isSettingsField(std::string_view name) {
-    return std::find(std::begin(kSettingsFieldNames), std::end(kSettingsFieldNames), name) !=
-           std::end(kSettingsFieldNames);
+// Stores an option's value, or says why it cannot be taken.
+using StoreValue = std::optional<std::string> (*)(CliOptions&, const std::string& value);
+
+std::optional<std::string> storePort(CliOptions& options, const std::string& value) {
+    if (value.empty())
+        return "The option --port needs a device or \"COM n\".";
+    // A network address that cannot be opened is refused before anything starts.
+    std::string why;
+    if (value.starts_with(kNetworkScheme) && !parseNetworkAddress(value, &why))
+        return why;
+    options.port = value;
+    return std::nullopt;
 }
 
-bool takesValue(std::string_view name) {
-    return name == "port" || name == "settings" || name == "parallel" || name == "folder" ||
-           name == "width" || name == "threshold" || isSettingsField(name);
+std::optional<std::string> storeParallel(CliOptions& options, const std::string& value) {
+    const std::string which = lowerAscii(value);
+    if (which != "lpt1" && which != "lpt2")
+        return "The option --parallel takes LPT1 or LPT2, not \"" + value + "\".";
+    options.parallelIndex = which == "lpt1" ? 0 : 1;
+    return std::nullopt;
 }
 
-template <std::size_t N>
-std::string itemList(const std::array<std::string_view, N>& items) {
-    std::string out;
-    for (const std::string_view item : items) {
-        const std::string_view text = trimBlanks(item);
-        out += out.empty() ? "" : " | ";
-        out += text.find(' ') == std::string_view::npos ? std::string(text)
-                                                        : "\"" + std::string(text) + "\"";
-    }
-    return out;
+std::optional<std::string> storeFolder(CliOptions& options, const std::string& value) {
+    if (value.empty())
+        return "The option --folder needs a folder.";
+    options.folder = std::filesystem::path(value);
+    return std::nullopt;
 }
 
-std::string settingsFieldHelp() {
-    return "  --mode " + itemList(kPrinterModeItems) + "\n  --baud 9600 | 19200 | 38400 | 115200" +
-           "\n  --compound " + itemList(kCompoundItems) + "\n  --buffer " +
-           itemList(kGraphicBufferItems) + "\n  --density " + itemList(kDensityItems) +
-           "\n  --cut-distance " + itemList(kCutDistanceItems) +
-           "\n  --cutter on|off  --paper-end on|off  --near-end on|off  --door on|off\n";
+// One option: a flag, set when given, or an option with a value, kept as
+// given or checked as it is stored. The settings fields are options with a
+// value too, and come from their own table.
+struct OptionRow {
+    std::string_view name;
+    bool CliOptions::*flag = nullptr;
+    std::optional<std::string> CliOptions::*text = nullptr;
+    StoreValue store = nullptr;
+    std::optional<CommandOption> command = std::nullopt; // belongs to the commands naming it
+    // What it asks for goes out on the serial link only (the printer's own
+    // test page).
+    bool serialOnly = false;
+
+    bool takesValue() const { return flag == nullptr; }
+};
+
+// Every option but the settings fields; the command options in the order a
+// misplaced one is reported.
+const OptionRow kOptions[] = {
+    {.name = "port", .store = storePort},
+    {.name = "settings", .text = &CliOptions::settings},
+    {.name = "parallel", .store = storeParallel},
+    {.name = "folder", .store = storeFolder},
+    {.name = "quiet", .flag = &CliOptions::quiet},
+    {.name = "help", .flag = &CliOptions::help},
+    {.name = "version", .flag = &CliOptions::version},
+    {.name = "self-test",
+     .flag = &CliOptions::selfTest,
+     .command = CommandOption::SelfTest,
+     .serialOnly = true},
+    {.name = "ignore-malfunction",
+     .flag = &CliOptions::ignoreMalfunction,
+     .command = CommandOption::IgnoreMalfunction},
+    {.name = "width", .text = &CliOptions::width, .command = CommandOption::Width},
+    {.name = "threshold", .text = &CliOptions::threshold, .command = CommandOption::Threshold},
+};
+
+const OptionRow* findOption(std::string_view name) {
+    const auto row = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                  [&](const OptionRow& option) { return option.name == name; });
+    return row == std::end(kOptions) ? nullptr : row;
 }
 
 ParsedCommandLine failure(std::string message) {
@@ -91,21 +132,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        if (!takesValue(name)) {
+        const OptionRow* option = findOption(name);
+        const bool field = !option && isSettingsField(name);
+        // An unknown option is taken for a flag: "--name=value" of one is
+        // refused for its value.
+        if (!field && (!option || !option->takesValue())) {
             if (value)
                 return failure("The option --" + name + " takes no value.");
-            if (name == "quiet")
-                options.quiet = true;
-            else if (name == "help")
-                options.help = true;
-            else if (name == "version")
-                options.version = true;
-            else if (name == "self-test")
-                options.selfTest = true;
-            else if (name == "ignore-malfunction")
-                options.ignoreMalfunction = true;
-            else
+            if (!option)
                 return failure("Unknown option \"--" + name + "\".");
+            options.*option->flag = true;
             continue;
         }
         if (!value) {
@@ -113,101 +149,27 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return failure("The option --" + name + " needs a value.");
             value = arguments[++i];
         }
-        if (name == "port") {
-            if (value->empty())
-                return failure("The option --port needs a device or \"COM n\".");
-            // A network address that cannot be opened is refused before anything starts.
-            std::string why;
-            if (value->starts_with(kNetworkScheme) && !parseNetworkAddress(*value, &why))
-                return failure(why);
-            options.port = *value;
-        } else if (name == "settings") {
-            options.settings = *value;
-        } else if (name == "folder") {
-            if (value->empty())
-                return failure("The option --folder needs a folder.");
-            options.folder = std::filesystem::path(*value);
-        } else if (name == "width") {
-            options.width = *value;
-        } else if (name == "threshold") {
-            options.threshold = *value;
-        } else if (name == "parallel") {
-            const std::string which = lowerAscii(*value);
-            if (which == "lpt1")
-                options.parallelIndex = 0;
-            else if (which == "lpt2")
-                options.parallelIndex = 1;
-            else
-                return failure("The option --parallel takes LPT1 or LPT2, not \"" + *value + "\".");
-        } else {
+        if (field)
             options.fields.emplace_back(name, *value);
-        }
+        else if (option->text)
+            options.*option->text = *value;
+        else if (auto why = option->store(options, *value))
+            return failure(std::move(*why));
     }
     if (options.port && options.parallelIndex)
         return failure("Choose either --port or --parallel, not both.");
     return {std::move(options), {}};
 }
 
-std::string usageText() {
-    return R"(Usage: ordalia-cli [options] COMMAND [arguments]
-
-Does what the window's buttons do, from a script. Messages go to standard
-error; progress is shown there too when it is a terminal.
-
-Commands:
-  test-page FILE            send a test file byte for byte (FILE may also be a
-                            page of the Test Print page: "Receipt 1", rec1.p)
-  test-page --self-test     ask the printer for its own test page
-  settings show             show the settings saved in user_setting
-  settings download         write user_setting's settings, changed by the field
-                            options below, into the printer; without a
-                            user_setting every field must be given
-  firmware FILE [--ignore-malfunction]
-                            update the firmware from a 196,608-byte image
-  codepage download         build the code page image and program it
-  codepage image OUT        build the code page image only and write it to OUT
-  logo add BMP              add a monochrome bitmap to the logo list
-  logo list                 show the logo list
-  logo clear                empty the logo list
-  logo download             store every listed logo in the printer
-  logo print all|N          print every stored logo, or logo N
-  logo convert BMP OUT      write the FS q block of one bitmap to OUT
-  logo make PICTURE OUT [--width DOTS] [--threshold 0-255]
-                            make a PNG, JPEG, GIF or BMP picture into a logo
-                            bitmap OUT for logo add: the paper's width (384
-                            dots for "2 inch", else 576) unless narrower,
-                            dithered unless a threshold is given
-  compound FILE             download a compound (double-byte) font file
-  burn FIRMWARE             write the burn file: FIRMWARE and the code page image
-  info                      ask the printer who it is and how it is: one
-                            "name: value" line per answer (model name,
-                            firmware, paper, cover...); exit status 2 when
-                            it does not answer
-  ports                     list COM 1 to COM 8: the device each one opens and
-                            what it is
-
-Options:
-  --port DEVICE             the serial port: a device (/dev/ttyUSB0, COM3) or
-                            a port list entry ("COM 1", mapped by the ports
-                            file as in the window); default "COM 1"
-                            or a network printer, tcp://HOST[:PORT]
-                            (raw printing, port 9100 unless given)
-  --settings TEXT           speed,parity,data,stop (default: the saved
-                            settings' baud rate, else 115200,n,8,1)
-  --parallel LPT1|LPT2      use the parallel port instead (test pages, logos,
-                            code page download)
-  --folder DIR              the program folder whose files are used (default:
-                            the folder of this program)
-  --quiet                   no progress and no message unless something fails
-  --help, --version
-
-Settings fields (settings download), each set by one of the texts of its
-list on the Printing Setting page:
-)" + settingsFieldHelp() +
-           R"(
-Exit status: 0 done, 1 refused (bad input, nothing sent), 2 printer or port
-failure.
-)";
+std::vector<GivenOption> commandOptionsGiven(const CliOptions& options) {
+    std::vector<GivenOption> given;
+    for (const OptionRow& row : kOptions) {
+        if (row.command && (row.flag ? options.*row.flag : (options.*row.text).has_value()))
+            given.push_back({*row.command, "--" + std::string(row.name), row.serialOnly});
+    }
+    if (!options.fields.empty())
+        given.push_back({CommandOption::SettingsField, "--" + options.fields.front().first});
+    return given;
 }
 
 } // namespace ordalia::cli

@@ -41,15 +41,22 @@ struct ParsedCommandLine {
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// The settings fields that `settings download` takes, as option names.
-inline constexpr std::string_view kSettingsFieldNames[] = {
-    "mode",         "baud",   "compound",  "buffer",   "density",
-    "cut-distance", "cutter", "paper-end", "near-end", "door"};
+// The options that belong to some commands only. A command names those it
+// takes; every other command refuses them, so that a misplaced one is never
+// silently ignored.
+enum class CommandOption { SelfTest, IgnoreMalfunction, Width, Threshold, SettingsField };
+
+struct GivenOption {
+    CommandOption option;
+    std::string name;        // as the user gave it: "--width", "--density"
+    bool serialOnly = false; // what it asks for goes out on the serial link only
+};
+
+// The command options on the command line, in the order a misplaced one is
+// reported; of the settings fields, the first given.
+std::vector<GivenOption> commandOptionsGiven(const CliOptions& options);
 
 // "COM 3", "com3", "COM  3" -> 3; nothing for anything else (a device path).
 std::optional<int> comPortNumber(std::string_view text);
-
-// The help text.
-std::string usageText();
 
 } // namespace ordalia::cli

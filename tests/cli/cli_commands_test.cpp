@@ -2,8 +2,8 @@
 // not the program. The port is closed, the message says so, and the status is
 // a failure's.
 
-#include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "common/unexpected.h"
 #include "support/harness.h"
 

@@ -2,7 +2,7 @@
 // pseudo-terminal, in a program folder laid out as the build lays it out: the
 // exit status, what is said, what reaches the printer and what lands in files.
 
-#include "cli/cli_commands.h"
+#include "cli/cli_run.h"
 #include "support/bmp_builder.h"
 #include "support/bytes.h"
 #include "support/printer_on_pty.h"

@@ -1,8 +1,8 @@
 // `ordalia-cli logo make`: what it writes, and what it refuses before
 // writing anything.
 
-#include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "logos/logo_list.h"
 #include "support/harness.h"
 #include "support/picture_files.h"

@@ -1,4 +1,4 @@
-#include "cli/cli_ports.h"
+#include "cli/cli_info_ports.h"
 #include "support/harness.h"
 
 #include <gtest/gtest.h>

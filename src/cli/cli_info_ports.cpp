@@ -1,0 +1,72 @@
+// info, ports: what the printer says of itself, and what the port list's
+// entries open.
+
+#include "cli/cli_info_ports.h"
+
+#include "cli/cli_command.h"
+#include "link/printer_info.h"
+#include "ports/port_names.h"
+
+#include <cctype>
+#include <ostream>
+
+namespace ordalia::cli {
+
+namespace {
+
+// Done when the printer answered anything; Failed (with the message) when it
+// was silent or the port failed.
+Outcome info(const Command& c) {
+    c.expectOperands(1);
+    const PrinterInfoResult result = askPrinterInfo(c.services, c.choice);
+    // Lines only from a printer that answered: a script reading them never
+    // takes eleven "no answer" lines for a printer.
+    if (result.outcome == Outcome::Done)
+        for (const std::string& line : printerInfoLines(result.info))
+            c.out << line << '\n';
+    return result.outcome;
+}
+
+Outcome ports(const Command& c) {
+    c.expectOperands(1);
+    return listPorts(c.folder(), findSystemPorts(), c.out);
+}
+
+const CommandRow kCommands[] = {
+    {.name = "info",
+     .run = info,
+     .help = {{"info", "ask the printer who it is and how it is: one\n"
+                       "\"name: value\" line per answer (model name,\n"
+                       "firmware, paper, cover...); exit status 2 when\n"
+                       "it does not answer"}}},
+    {.name = "ports",
+     .run = ports,
+     .help = {{"ports", "list COM 1 to COM 8: the device each one opens and\n"
+                        "what it is"}}},
+};
+
+} // namespace
+
+std::span<const CommandRow> infoPortsCommands() {
+    return kCommands;
+}
+
+Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<FoundPort>& found,
+                  std::ostream& out) {
+    std::string nothingFound;
+    for (int n = 1; n <= 8; ++n) {
+        const PortName name = resolvePortName(n, programFolder, found);
+        out << portEntryText(n, name) << '\n';
+        if (found.empty() && nothingFound.empty())
+            nothingFound = name.error;
+    }
+    // Said once, not after every entry; it is the same for each.
+    if (!nothingFound.empty()) {
+        nothingFound[0] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(nothingFound[0])));
+        out << nothingFound << '\n';
+    }
+    return Outcome::Done;
+}
+
+} // namespace ordalia::cli
