@@ -49,7 +49,7 @@ void ModelPort::deliver(std::uint8_t byte, double t) {
 
 std::optional<PortError> ModelPort::open(const std::string&, const SerialSettings& settings) {
     if (!advance())
-        return PortError{PortErrorKind::NoSuchPort, "the benchmark's time limit has passed."};
+        return PortError{"the benchmark's time limit has passed."};
     m_byteSeconds =
         static_cast<double>(settings.bitsPerByte()) / std::max<std::uint32_t>(settings.baud, 1);
     m_open = true;
@@ -66,9 +66,9 @@ void ModelPort::close() {
 
 std::optional<PortError> ModelPort::write(std::span<const std::uint8_t> bytes) {
     if (!m_open)
-        return PortError{PortErrorKind::Io, "the port is not open."};
+        return PortError{"the port is not open."};
     if (!advance())
-        return PortError{PortErrorKind::Disconnected, "the benchmark's time limit has passed."};
+        return PortError{"the benchmark's time limit has passed."};
     m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     m_written += bytes.size();
     written(m_now);

@@ -49,10 +49,10 @@ std::string PrinterLink::portDescription() const {
     return "COM " + std::to_string(m_choice.portIndex) + " (" + m_device + ")";
 }
 
-void PrinterLink::fail(PortErrorKind kind, const std::string& what) {
+void PrinterLink::fail(const std::string& what) {
     // The operation ends here; held bytes must not go out when it closes.
     m_run.clear();
-    throw LinkError(kind, what);
+    throw LinkError(what);
 }
 
 void PrinterLink::keepWindowAlive() {
@@ -65,16 +65,13 @@ void PrinterLink::keepWindowAlive() {
 void PrinterLink::OpenSerialPort() {
     flush();
     if (m_choice.networkSelected && m_choice.host.empty())
-        fail(PortErrorKind::NoSuchPort,
-             "No network printer is given. Please type its address (host or host:port) "
+        fail("No network printer is given. Please type its address (host or host:port) "
              "beside \"Network\".");
     if (!m_choice.networkSelected && m_choice.device.empty() && m_choice.portIndex < 0)
-        fail(PortErrorKind::NoSuchPort,
-             "The text in the port list is none of its entries, so no port can be opened. "
+        fail("The text in the port list is none of its entries, so no port can be opened. "
              "Please choose COM 1 to COM 8 from the list.");
     if (!m_choice.networkSelected && m_choice.device.empty() && m_choice.portIndex == 0)
-        fail(PortErrorKind::NoSuchPort,
-             "No serial port is chosen: the port list shows its blank entry. Please choose "
+        fail("No serial port is chosen: the port list shows its blank entry. Please choose "
              "COM 1 to COM 8 from the list.");
     m_hasLine = deviceKind(m_device) == DeviceKind::Line;
     std::string why;
@@ -82,14 +79,14 @@ void PrinterLink::OpenSerialPort() {
     // With no line the settings are not used, so a text the line could not
     // take stops nothing.
     if (!settings && m_hasLine)
-        fail(PortErrorKind::BadSettings, why);
+        fail(why);
     m_settings = settings.value_or(SerialSettings{});
     if (m_device.empty())
-        fail(PortErrorKind::NoSuchPort, "Cannot open " + portDescription() + ": " + m_deviceError);
+        fail("Cannot open " + portDescription() + ": " + m_deviceError);
     if (m_services.serial.isOpen())
         m_services.serial.close();
     if (auto error = m_services.serial.open(m_device, m_settings))
-        fail(error->kind, "Cannot open " + portDescription() + ": " + error->message);
+        fail("Cannot open " + portDescription() + ": " + error->message);
     m_lineSinceUs = 0;
     m_lineBytes = 0;
 }
@@ -114,7 +111,7 @@ std::size_t PrinterLink::runLimit() const {
 
 void PrinterLink::SendSerialByte(std::uint8_t b) {
     if (!m_services.serial.isOpen())
-        fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
+        fail("The port " + portDescription() + " is not open.");
     // A caller that hands bytes over slower than the line sends them gets
     // them written with the next one, not held for a whole run.
     // With no line a run leaves the port with up to kNoLineRunWindow bytes
@@ -144,9 +141,9 @@ void PrinterLink::SendSerialBlock(std::span<const std::uint8_t> bytes) {
 
 void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes, std::size_t leaveWaiting) {
     if (!m_services.serial.isOpen())
-        fail(PortErrorKind::Io, "The port " + portDescription() + " is not open.");
+        fail("The port " + portDescription() + " is not open.");
     if (auto error = m_services.serial.write(bytes))
-        fail(error->kind, "Sending to " + portDescription() + " failed: " + error->message);
+        fail("Sending to " + portDescription() + " failed: " + error->message);
     const std::uint64_t now = m_services.clock.nowMicros();
     if (now >= lineDryAtUs()) {
         m_lineSinceUs = now;
@@ -181,8 +178,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting
     for (;;) {
         const int waiting = m_services.serial.outputQueueCount();
         if (waiting < 0)
-            fail(PortErrorKind::Disconnected,
-                 "The port " + portDescription() + " stopped answering while sending.");
+            fail("The port " + portDescription() + " stopped answering while sending.");
         if (static_cast<std::size_t>(waiting) <= leaveWaiting)
             return;
         // With no line the bytes leave as fast as the printer takes them, a
@@ -191,10 +187,9 @@ void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting
             start = clock.tickMs();
         before = waiting;
         if (elapsedMs(start, clock.tickMs()) > limitMs)
-            fail(PortErrorKind::Timeout,
-                 "The port " + portDescription() + " did not send " + std::to_string(waiting) +
-                     " waiting bytes within " + std::to_string(limitMs) +
-                     " ms. Is the printer on line and the cable connected?");
+            fail("The port " + portDescription() + " did not send " + std::to_string(waiting) +
+                 " waiting bytes within " + std::to_string(limitMs) +
+                 " ms. Is the printer on line and the cable connected?");
         const std::uint64_t now = clock.nowMicros();
         const std::uint64_t dryAt = lineDryAtUs();
         const std::uint64_t aheadUs = dryAt > now ? dryAt - now : 0;
@@ -230,19 +225,19 @@ void PrinterLink::SendParallelByte(std::uint8_t b) {
     for (;;) {
         const auto status = port.read(base + 1);
         if (!status)
-            fail(PortErrorKind::NoSuchPort, "Cannot reach " + name + ": " + port.lastError());
+            fail("Cannot reach " + name + ": " + port.lastError());
         if ((*status & kParallelReadyMask) == kParallelReadyMask)
             break;
         if (elapsedMs(start, clock.tickMs()) > kParallelReadyLimitMs)
-            fail(PortErrorKind::Timeout, "The printer on " + name + " has not been ready for " +
-                                             std::to_string(kParallelReadyLimitMs / 1000) +
-                                             " s. Is it on line and does it have paper?");
+            fail("The printer on " + name + " has not been ready for " +
+                 std::to_string(kParallelReadyLimitMs / 1000) +
+                 " s. Is it on line and does it have paper?");
         clock.sleepMicros(50);
         keepWindowAlive();
     }
     if (!port.write(base, b) || !port.write(base + 2, kStrobeOn) ||
         !port.write(base + 2, kStrobeOff))
-        fail(PortErrorKind::Io, "Writing to " + name + " failed: " + port.lastError());
+        fail("Writing to " + name + " failed: " + port.lastError());
 }
 
 std::uint8_t PrinterLink::RS_ACK() {
@@ -293,8 +288,7 @@ int PrinterLink::inputQueueCount() {
     flush();
     const int waiting = m_services.serial.inputQueueCount();
     if (waiting < 0)
-        fail(PortErrorKind::Disconnected,
-             "The port " + portDescription() + " stopped answering while waiting for the printer.");
+        fail("The port " + portDescription() + " stopped answering while waiting for the printer.");
     return waiting;
 }
 

@@ -40,12 +40,7 @@ struct LinkChoice {
 // operation that catches it closes the port and shows what() to the user.
 class LinkError : public std::runtime_error {
 public:
-    LinkError(PortErrorKind kind, const std::string& message)
-        : std::runtime_error(message), m_kind(kind) {}
-    PortErrorKind kind() const { return m_kind; }
-
-private:
-    PortErrorKind m_kind;
+    using std::runtime_error::runtime_error;
 };
 
 // Reply outcomes of RS_ACK.
@@ -147,7 +142,7 @@ private:
     std::size_t runLimit() const;
     // Time the line takes for `bytes` at the port's speed and framing.
     std::uint64_t lineMicros(std::size_t bytes) const;
-    [[noreturn]] void fail(PortErrorKind kind, const std::string& what);
+    [[noreturn]] void fail(const std::string& what);
     // Pumps the window's events when kPumpIntervalMs have passed since the
     // last pump; sends and reads nothing.
     void keepWindowAlive();

@@ -25,8 +25,7 @@ public:
             break;
         }
         if (!m_port)
-            return PortError{PortErrorKind::NoSuchPort,
-                             device + " cannot be reached from this system."};
+            return PortError{device + " cannot be reached from this system."};
         return m_port->open(device, settings);
     }
     void close() override {
@@ -37,7 +36,7 @@ public:
     bool isOpen() const override { return m_port && m_port->isOpen(); }
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (!m_port)
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         return m_port->write(bytes);
     }
     int outputQueueCount() override { return m_port ? m_port->outputQueueCount() : -1; }

@@ -101,29 +101,26 @@ std::string hostAndPort(const NetworkAddress& address) {
 PortError networkError(NetworkFault fault, const std::string& where, const std::string& detail) {
     switch (fault) {
     case NetworkFault::UnknownHost:
-        return {PortErrorKind::NoSuchPort,
-                "the printer's host name " + where + " is not known (" + detail + ")."};
+        return {"the printer's host name " + where + " is not known (" + detail + ")."};
     case NetworkFault::Refused:
-        return {PortErrorKind::NoSuchPort,
-                where + " refused the connection. Is it a network printer, and does it take raw "
+        return {where + " refused the connection. Is it a network printer, and does it take raw "
                         "printing on that port?"};
     case NetworkFault::NoAnswer:
-        return {PortErrorKind::Timeout, where + " did not answer within " +
-                                            std::to_string(kConnectLimit.count() / 1000) +
-                                            " s. Is the printer on and on this network?"};
+        return {where + " did not answer within " + std::to_string(kConnectLimit.count() / 1000) +
+                " s. Is the printer on and on this network?"};
     case NetworkFault::Unreachable:
-        return {PortErrorKind::NoSuchPort, where + " cannot be reached from this computer."};
+        return {where + " cannot be reached from this computer."};
     case NetworkFault::ConnectFailed:
-        return {PortErrorKind::Io, where + ": " + detail + "."};
+        return {where + ": " + detail + "."};
     case NetworkFault::Stalled:
-        return {PortErrorKind::Timeout, "the printer at " + where + " took no more bytes for " +
-                                            std::to_string(kWriteLimit.count()) + " ms."};
+        return {"the printer at " + where + " took no more bytes for " +
+                std::to_string(kWriteLimit.count()) + " ms."};
     case NetworkFault::ClosedByPrinter:
-        return {PortErrorKind::Disconnected, "the printer at " + where + " closed the connection."};
+        return {"the printer at " + where + " closed the connection."};
     case NetworkFault::SendFailed:
-        return {PortErrorKind::Io, "sending to " + where + " failed: " + detail + "."};
+        return {"sending to " + where + " failed: " + detail + "."};
     }
-    return {PortErrorKind::Io, where + ": " + detail + "."};
+    return {where + ": " + detail + "."};
 }
 
 } // namespace ordalia

@@ -49,7 +49,7 @@ public:
         std::string why;
         const auto address = parseNetworkAddress(device, &why);
         if (!address)
-            return PortError{PortErrorKind::BadSettings, why};
+            return PortError{why};
         m_where = hostAndPort(*address);
 
         addrinfo hints{};
@@ -104,7 +104,7 @@ public:
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (m_fd < 0)
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         auto deadline = SteadyClock::now() + kWriteLimit;
         std::size_t done = 0;
         while (done < bytes.size()) {

@@ -79,10 +79,10 @@ public:
         std::string why;
         const auto address = parseNetworkAddress(device, &why);
         if (!address)
-            return PortError{PortErrorKind::BadSettings, why};
+            return PortError{why};
         m_where = hostAndPort(*address);
         if (!winsockStarted())
-            return PortError{PortErrorKind::Io, "the network is not available (WSAStartup)."};
+            return PortError{"the network is not available (WSAStartup)."};
 
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -136,7 +136,7 @@ public:
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (m_socket == INVALID_SOCKET)
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         auto deadline = SteadyClock::now() + kWriteLimit;
         std::size_t done = 0;
         while (done < bytes.size()) {

@@ -22,22 +22,21 @@ PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice
         [[fallthrough]];
     case ENOENT:
     case ENXIO:
-        return {PortErrorKind::NoSuchPort, "there is no device " + device + ". " + advice.missing};
+        return {"there is no device " + device + ". " + advice.missing};
     case EACCES:
     case EPERM:
-        return {PortErrorKind::AccessDenied,
-                "permission denied on " + device + ". " + advice.permission};
+        return {"permission denied on " + device + ". " + advice.permission};
     case EBUSY:
     case EWOULDBLOCK:
-        return {PortErrorKind::InUse, device + " is in use by another program" + advice.busy + "."};
+        return {device + " is in use by another program" + advice.busy + "."};
     case ENOTTY:
-        return {PortErrorKind::NoSuchPort, device + " is not a serial port."};
+        return {device + " is not a serial port."};
     case EIO:
         break;
     default:
-        return {PortErrorKind::Io, device + ": " + std::strerror(code) + "."};
+        return {device + ": " + std::strerror(code) + "."};
     }
-    return {PortErrorKind::Disconnected, device + " has gone away (" + std::strerror(code) + ")."};
+    return {device + " has gone away (" + std::strerror(code) + ")."};
 }
 
 UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, PortError& error) {

@@ -32,19 +32,9 @@ std::chrono::milliseconds lineSendLimit(std::size_t bytes, const SerialSettings&
 // anything else that does not fit gives nothing and `error` says why.
 std::optional<SerialSettings> parseSerialSettings(std::string_view text, std::string* error);
 
-// The closed set of ways a port can fail, each with a message for the user.
-enum class PortErrorKind {
-    NoSuchPort,
-    AccessDenied,
-    InUse,
-    BadSettings,
-    Io,
-    Timeout,
-    Disconnected
-};
-
+// Why a port could not be opened or used, in words for the user: what went
+// wrong with which device and, where there is one, what to do about it.
 struct PortError {
-    PortErrorKind kind = PortErrorKind::Io;
     std::string message;
 };
 

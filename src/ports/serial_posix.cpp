@@ -109,12 +109,11 @@ std::optional<PortError> setLine(int fd, const std::string& device, const Serial
     std::string why;
     std::optional<termios> line = rawLine(tio, settings, &why);
     if (!line)
-        return PortError{PortErrorKind::BadSettings, why};
+        return PortError{why};
     if (::cfsetispeed(&*line, speed) != 0 || ::cfsetospeed(&*line, speed) != 0 ||
         ::tcsetattr(fd, TCSANOW, &*line) != 0) {
         if (errno == EINVAL)
-            return PortError{PortErrorKind::BadSettings,
-                             device + " does not accept these line settings."};
+            return PortError{device + " does not accept these line settings."};
         return errorFromErrno(errno, device, kLineAdvice);
     }
     return std::nullopt;
@@ -129,9 +128,8 @@ public:
         close();
         speed_t speed = 0;
         if (!speedConstant(settings.baud, speed))
-            return PortError{PortErrorKind::BadSettings,
-                             "the speed " + std::to_string(settings.baud) +
-                                 " bit/s is not supported by this system."};
+            return PortError{"the speed " + std::to_string(settings.baud) +
+                             " bit/s is not supported by this system."};
         PortError error;
         UniqueFd fd = openExclusive(device, kLineAdvice, error);
         if (!fd.valid())
@@ -155,7 +153,7 @@ public:
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (!m_fd.valid())
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         // A driver whose buffer stays full for this long is not sending: the
         // peer holds it off or has gone. Never block forever.
         const auto limit = lineSendLimit(bytes.size(), m_settings);
@@ -174,14 +172,13 @@ public:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
-                return PortError{PortErrorKind::Timeout, m_device + " took no more bytes for " +
-                                                             std::to_string(limit.count()) +
-                                                             " ms."};
+                return PortError{m_device + " took no more bytes for " +
+                                 std::to_string(limit.count()) + " ms."};
             pollfd p{m_fd.get(), POLLOUT, 0};
             const int ready =
                 ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
             if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT))
-                return PortError{PortErrorKind::Disconnected, m_device + " has hung up."};
+                return PortError{m_device + " has hung up."};
         }
         return std::nullopt;
     }

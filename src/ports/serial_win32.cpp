@@ -15,11 +15,11 @@ PortError errorFromCode(DWORD code, const std::string& device) {
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return {PortErrorKind::NoSuchPort, "there is no port " + device + "."};
+        return {"there is no port " + device + "."};
     case ERROR_ACCESS_DENIED:
-        return {PortErrorKind::InUse, device + " is in use by another program."};
+        return {device + " is in use by another program."};
     default:
-        return {PortErrorKind::Io, device + ": " + systemMessage(code) + "."};
+        return {device + ": " + systemMessage(code) + "."};
     }
 }
 
@@ -73,8 +73,7 @@ public:
             const DWORD code = GetLastError();
             CloseHandle(handle);
             if (code == ERROR_INVALID_PARAMETER)
-                return PortError{PortErrorKind::BadSettings,
-                                 device + " does not accept these line settings."};
+                return PortError{device + " does not accept these line settings."};
             return errorFromCode(code, device);
         }
         // Reads return at once with what is there; writes give up after a
@@ -100,7 +99,7 @@ public:
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (!isOpen())
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.WriteTotalTimeoutConstant =
@@ -110,9 +109,8 @@ public:
         if (!WriteFile(m_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
             return errorFromCode(GetLastError(), m_device);
         if (written != bytes.size())
-            return PortError{PortErrorKind::Timeout, m_device + " took only " +
-                                                         std::to_string(written) + " of " +
-                                                         std::to_string(bytes.size()) + " bytes."};
+            return PortError{m_device + " took only " + std::to_string(written) + " of " +
+                             std::to_string(bytes.size()) + " bytes."};
         return std::nullopt;
     }
 

@@ -60,7 +60,7 @@ public:
     // completed when the device is writable again.
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (!m_fd.valid())
-            return PortError{PortErrorKind::Io, "the port is not open."};
+            return PortError{"the port is not open."};
         std::size_t done = 0;
         auto deadline = std::chrono::steady_clock::now() + kStallLimit;
         while (done < bytes.size()) {
@@ -103,9 +103,8 @@ private:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
-                return PortError{PortErrorKind::Timeout, m_device + " took no more bytes for " +
-                                                             std::to_string(kStallLimit.count()) +
-                                                             " ms."};
+                return PortError{m_device + " took no more bytes for " +
+                                 std::to_string(kStallLimit.count()) + " ms."};
             pollfd p{m_fd.get(), POLLOUT, 0};
             const int ready =
                 ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
@@ -116,7 +115,7 @@ private:
             if (p.revents & POLLOUT)
                 return std::nullopt;
             if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
-                return PortError{PortErrorKind::Disconnected, m_device + " has hung up."};
+                return PortError{m_device + " has hung up."};
         }
     }
 

@@ -35,7 +35,7 @@ struct DownloadRun {
         TransferGate other;
         TransferLock running(way == "busy" ? h.gate : other);
         if (way == "port fails")
-            h.serial.writeError = PortError{PortErrorKind::Disconnected, "it went away"};
+            h.serial.writeError = PortError{"it went away"};
         h.serial.failAfterBytes = 12 + 3 * 655;
         h.serial.onWrite = [this, way](const Bytes& bytes) {
             if (h.serial.written == kRequest)
@@ -43,7 +43,7 @@ struct DownloadRun {
             if (bytes == Bytes{0x1D, 0x49, 0x01} && way != "no answer") // the ID query
                 h.serial.reply({0x2A}, 30);
             if (h.serial.written.size() == 12 + 65536 && way == "no reopen") // USB gone
-                h.serial.openError = PortError{PortErrorKind::NoSuchPort, "no /dev/ttyUSB0."};
+                h.serial.openError = PortError{"no /dev/ttyUSB0."};
         };
         h.dialogs.onMessage = [this](const Shown& m) {
             shown += m.text + (h.serial.isOpen() ? " (port open)" : "") +

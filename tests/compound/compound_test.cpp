@@ -107,7 +107,7 @@ TEST(CompoundDownloadTest, WhatGoesOutWhat123BinHoldsAndWhatThePageShows) {
          "Connecting Error !!", 58, 58, 2},
         {"port gone at block 3: recorded, not sent", korean,
          [](Download& d) {
-             d.h.serial.writeError = PortError{PortErrorKind::Disconnected, "It has gone away."};
+             d.h.serial.writeError = PortError{"It has gone away."};
              d.h.serial.failAfterBytes = 4 + 3 * 256;
          },
          Outcome::Failed, ".*gone away.*", 3, 4, 0},

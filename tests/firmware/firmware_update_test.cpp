@@ -31,7 +31,7 @@ struct UpdateRun {
             if (bytes == Bytes{0x1D, 0x49, 0x01} && way != "no answer") // the ID query
                 h.serial.reply({0x42}, 300);
             if (h.serial.written.size() == 12 + kImage.size() && way == "no reopen") // USB gone
-                h.serial.openError = PortError{PortErrorKind::NoSuchPort, "no /dev/ttyUSB0."};
+                h.serial.openError = PortError{"no /dev/ttyUSB0."};
         };
         h.dialogs.onMessage = [this](const Shown& m) {
             shown += m.text + (h.serial.isOpen() ? " (port open)" : "") +

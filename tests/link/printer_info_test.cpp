@@ -54,7 +54,7 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
     const SetUp silent = [](Harness& h) { h.serial.onWrite = nullptr; };
     const SetUp noPort = [](Harness& h) { h.choice.portIndex = 0; };
     const SetUp parallel = [](Harness& h) { h.choice.serialSelected = false; };
-    const SetUp inUse = [](Harness& h) { h.serial.openError = {PortErrorKind::InUse, "busy"}; };
+    const SetUp inUse = [](Harness& h) { h.serial.openError = {"busy"}; };
     const SetUp hangUp = [](Harness& h) {
         h.serial.onWrite = [&h](auto&) { h.serial.disconnected = h.serial.written.size() >= 9; };
     };

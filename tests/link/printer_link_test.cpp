@@ -12,39 +12,37 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
-using K = PortErrorKind;
 
 TEST(PrinterLinkTest, OpensTheEntryTheListNamesWithTheSettingsAsTyped) {
     const auto row = [](const char* name, int port, const char* settings, bool deviceRefuses,
-                        std::optional<K> error, const char* says) {
+                        const char* says) { // "": it opens
         SCOPED_TRACE(name);
         Harness h;
         h.folder.write("ports", "# test mapping\nCOM 2=/dev/ttyUSB7\r\n");
         if (deviceRefuses)
-            h.serial.openError = PortError{K::AccessDenied, "permission denied."};
+            h.serial.openError = PortError{"permission denied."};
         h.choice.portIndex = port;
         h.choice.settings = settings;
         PrinterLink link(h.services(), h.choice);
         EXPECT_EQ(link.IsSerialPortChosen(), port != 0); // typed text (-1) counts as chosen
         try {
             link.OpenSerialPort();
-            EXPECT_FALSE(error);
+            EXPECT_STREQ(says, "");
             EXPECT_THAT(h.serial.openedDevices, ElementsAre("/dev/ttyUSB7"));
             const SerialSettings& s = h.serial.settings();
             EXPECT_EQ(std::tie(s.baud, s.parity, s.dataBits, s.stopBits),
                       std::make_tuple(9600u, 'e', 7, 2));
         } catch (const LinkError& e) {
-            EXPECT_EQ(e.kind(), error);
             EXPECT_THAT(e.what(), HasSubstr(says));
             EXPECT_EQ(h.serial.openedDevices.size(), deviceRefuses ? 1u : 0u);
         }
     };
-    row("a mapped entry", 2, "9600,e,7,2", false, {}, "");
-    row("the blank entry", 0, "9600,n,8,1", false, K::NoSuchPort, "blank");
-    row("typed text that is no entry", -1, "9600,n,8,1", false, K::NoSuchPort, "none of its");
-    row("settings the port cannot take", 1, "9600.n.8,1", false, K::BadSettings, "9600.n.8,1");
-    row("a device that refuses", 2, "9600,n,8,1", true, K::AccessDenied, "COM 2 (/dev/ttyUSB7)");
-    row("an entry past the ports found", 200, "9600,n,8,1", false, K::NoSuchPort,
+    row("a mapped entry", 2, "9600,e,7,2", false, "");
+    row("the blank entry", 0, "9600,n,8,1", false, "blank");
+    row("typed text that is no entry", -1, "9600,n,8,1", false, "none of its");
+    row("settings the port cannot take", 1, "9600.n.8,1", false, "9600.n.8,1");
+    row("a device that refuses", 2, "9600,n,8,1", true, "COM 2 (/dev/ttyUSB7)");
+    row("an entry past the ports found", 200, "9600,n,8,1", false,
         "Cannot open COM 200: "); // how many were found is this machine's
 }
 
@@ -144,7 +142,7 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
         EXPECT_THROW(l.RS_ACK(), LinkError);
         EXPECT_GE(h.clock.nowMs(), 2000u); // 2 s plus three line times
         EXPECT_LT(h.clock.nowMs(), 2100u);
-        h.serial.writeError = PortError{K::Disconnected, "gone away."};
+        h.serial.writeError = PortError{"gone away."};
         l.SendSerialByte(1);
         EXPECT_THROW(l.CloseSerialPort(), LinkError);
         EXPECT_EQ(h.serial.written.size(), 1u);
@@ -205,7 +203,7 @@ TEST(PrinterLinkTest, HeldBytesGoOutBeforeWhatDependsOnThem) {
         {"the operation's end", [](Harness&, PrinterLink&) {}, "open@0 w3@0 close@0"},
         {"a run whose write fails is not sent again",
          [](Harness& h, PrinterLink& l) {
-             h.serial.writeError = PortError{K::Disconnected, "gone away."};
+             h.serial.writeError = PortError{"gone away."};
              EXPECT_THROW(l.RS_ACK(), LinkError);
              l.CloseSerialPort();
          },
@@ -302,7 +300,6 @@ TEST(PrinterLinkTest, ANetworkChoiceOpensTheHostAndReckonsNoLine) {
                 link.OpenSerialPort();
                 ADD_FAILURE() << "opened";
             } catch (const LinkError& e) {
-                EXPECT_EQ(e.kind(), K::NoSuchPort);
                 EXPECT_THAT(e.what(), HasSubstr("No network printer is given"));
             }
             EXPECT_TRUE(h.serial.openedDevices.empty());
@@ -323,7 +320,6 @@ TEST(PrinterLinkTest, ANetworkChoiceOpensTheHostAndReckonsNoLine) {
             link.CloseSerialPort();
             ADD_FAILURE() << "drained";
         } catch (const LinkError& e) {
-            EXPECT_EQ(e.kind(), K::Timeout);
             EXPECT_THAT(e.what(), HasSubstr(c.opens));
         }
         EXPECT_GE(h.clock.nowMs() - start, 2000u); // not 2 s and three times 9600 bit/s

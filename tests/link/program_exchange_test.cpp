@@ -122,7 +122,7 @@ TEST(ProgramExchange, RestartCheckAsksAgainOnTheOperationsPort) {
                     h.serial.reply({0x01});
             };
         if (c.printer == HeldElsewhere)
-            h.serial.openError = PortError{PortErrorKind::InUse, "held elsewhere"};
+            h.serial.openError = PortError{"held elsewhere"};
         PrinterLink link(h.services(), h.choice);
         std::vector<std::uint64_t> pumpsUs;
         h.events.onPump = [&] { pumpsUs.push_back(h.clock.nowUs()); };
