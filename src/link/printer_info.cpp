@@ -6,7 +6,6 @@
 #include "link/program_exchange.h"
 #include "link/transfer.h"
 #include "link/transfer_gate.h"
-#include "ports/serial_port.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,14 +55,13 @@ std::vector<std::uint8_t> ask(PrinterLink& link, const Query& query) {
 
     Clock& clock = link.services().clock;
     EventPump& events = link.services().events;
-    SerialPort& serial = link.services().serial;
     const std::uint32_t start = clock.tickMs();
     std::uint32_t pumpedAt = start;
     std::vector<std::uint8_t> answer;
     for (;;) {
         clock.sleepMs(1);
         if (link.inputQueueCount() > 0) {
-            const auto more = serial.readAll();
+            const auto more = link.readInput();
             answer.insert(answer.end(), more.begin(), more.end());
             if (complete(query.form, answer))
                 break;
@@ -78,7 +76,7 @@ std::vector<std::uint8_t> ask(PrinterLink& link, const Query& query) {
     }
     // Counted once more: an answer that came just after the last look counts.
     if (!complete(query.form, answer) && link.inputQueueCount() > 0) {
-        const auto more = serial.readAll();
+        const auto more = link.readInput();
         answer.insert(answer.end(), more.begin(), more.end());
     }
     return answer;

@@ -292,9 +292,13 @@ int PrinterLink::inputQueueCount() {
     return waiting;
 }
 
-void PrinterLink::discardInput() {
+std::vector<std::uint8_t> PrinterLink::readInput() {
     flush();
-    (void)m_services.serial.readAll();
+    return m_services.serial.readAll();
+}
+
+void PrinterLink::discardInput() {
+    (void)readInput();
 }
 
 } // namespace ordalia

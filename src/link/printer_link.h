@@ -127,6 +127,7 @@ public:
     // Input-queue access for exchanges that wait on their own terms; like
     // every operation but SendSerialByte, they flush() first.
     int inputQueueCount();
+    std::vector<std::uint8_t> readInput(); // everything waiting
     void discardInput();
 
     // "COM 3 (/dev/ttyUSB0)": the entry and the device it means.

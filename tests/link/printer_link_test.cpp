@@ -14,65 +14,115 @@ using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(PrinterLinkTest, OpensTheEntryTheListNamesWithTheSettingsAsTyped) {
-    const auto row = [](const char* name, int port, const char* settings, bool deviceRefuses,
-                        const char* says) { // "": it opens
-        SCOPED_TRACE(name);
+    struct Case {
+        const char* name;
+        int port;
+        const char* settings = "9600,n,8,1";
+        bool deviceRefuses = false;
+        const char* says = ""; // "": it opens
+    };
+    const Case kCases[] = {
+        {.name = "a mapped entry", .port = 2, .settings = "9600,e,7,2"},
+        {.name = "the blank entry", .port = 0, .says = "blank"},
+        {.name = "typed text that is no entry", .port = -1, .says = "none of its"},
+        {.name = "settings the port cannot take",
+         .port = 1,
+         .settings = "9600.n.8,1",
+         .says = "9600.n.8,1"},
+        {.name = "a device that refuses",
+         .port = 2,
+         .deviceRefuses = true,
+         .says = "COM 2 (/dev/ttyUSB7)"},
+        // How many were found is this machine's.
+        {.name = "an entry past the ports found", .port = 200, .says = "Cannot open COM 200: "},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
         Harness h;
         h.folder.write("ports", "# test mapping\nCOM 2=/dev/ttyUSB7\r\n");
-        if (deviceRefuses)
+        if (c.deviceRefuses)
             h.serial.openError = PortError{"permission denied."};
-        h.choice.portIndex = port;
-        h.choice.settings = settings;
+        h.choice.portIndex = c.port;
+        h.choice.settings = c.settings;
         PrinterLink link(h.services(), h.choice);
-        EXPECT_EQ(link.IsSerialPortChosen(), port != 0); // typed text (-1) counts as chosen
+        EXPECT_EQ(link.IsSerialPortChosen(), c.port != 0); // typed text (-1) counts as chosen
         try {
             link.OpenSerialPort();
-            EXPECT_STREQ(says, "");
+            EXPECT_STREQ(c.says, "");
             EXPECT_THAT(h.serial.openedDevices, ElementsAre("/dev/ttyUSB7"));
             const SerialSettings& s = h.serial.settings();
             EXPECT_EQ(std::tie(s.baud, s.parity, s.dataBits, s.stopBits),
                       std::make_tuple(9600u, 'e', 7, 2));
         } catch (const LinkError& e) {
-            EXPECT_THAT(e.what(), HasSubstr(says));
-            EXPECT_EQ(h.serial.openedDevices.size(), deviceRefuses ? 1u : 0u);
+            EXPECT_THAT(e.what(), HasSubstr(c.says));
+            EXPECT_EQ(h.serial.openedDevices.size(), c.deviceRefuses ? 1u : 0u);
         }
-    };
-    row("a mapped entry", 2, "9600,e,7,2", false, "");
-    row("the blank entry", 0, "9600,n,8,1", false, "blank");
-    row("typed text that is no entry", -1, "9600,n,8,1", false, "none of its");
-    row("settings the port cannot take", 1, "9600.n.8,1", false, "9600.n.8,1");
-    row("a device that refuses", 2, "9600,n,8,1", true, "COM 2 (/dev/ttyUSB7)");
-    row("an entry past the ports found", 200, "9600,n,8,1", false,
-        "Cannot open COM 200: "); // how many were found is this machine's
+    }
 }
 
 TEST(PrinterLinkTest, ReplyOutcomes) {
-    const auto row = [](const char* name, std::uint32_t startTick, Bytes reply,
-                        std::uint64_t afterMs, std::uint8_t expected, std::uint64_t fromUs) {
-        SCOPED_TRACE(name);
+    struct Case {
+        const char* name;
+        Bytes reply; // arrives once the clock reads afterMs
+        std::uint64_t afterMs = 0;
+        std::uint8_t expected;
+        std::uint64_t fromUs; // RS_ACK returns no sooner
+        std::uint32_t startTick = 1000;
+    };
+    const Case kCases[] = {
+        {.name = "0xAA and more: accepted",
+         .reply = {0xAA, 1, 2},
+         .afterMs = 30,
+         .expected = kReplyAccepted,
+         .fromUs = 30000},
+        {.name = "0x00 is a reply, not silence",
+         .reply = {0x00},
+         .expected = kReplyRefused,
+         .fromUs = 0},
+        {.name = "only the first byte counts",
+         .reply = {0x55, 0xAA},
+         .expected = kReplyRefused,
+         .fromUs = 0},
+        {.name = "just before the limit",
+         .reply = {0xAA},
+         .afterMs = 9999,
+         .expected = kReplyAccepted,
+         .fromUs = 9999000},
+        // The last poll saw nothing; the count after the loop sees it.
+        {.name = "after the last poll, before the count",
+         .reply = {0xAA},
+         .afterMs = 10001,
+         .expected = kReplyAccepted,
+         .fromUs = 10001000},
+        {.name = "silence", .reply = {}, .expected = kReplyNone, .fromUs = 10001000},
+        {.name = "too late",
+         .reply = {0xAA},
+         .afterMs = 10050,
+         .expected = kReplyNone,
+         .fromUs = 10001000},
+        {.name = "silence across the counter's wrap",
+         .reply = {},
+         .expected = kReplyNone,
+         .fromUs = 10001000,
+         .startTick = 0xFFFFFFFFu - 5000},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
         Harness h;
-        h.clock = FakeClock(startTick);
+        h.clock = FakeClock(c.startTick);
         PrinterLink link(h.services(), h.choice);
         link.OpenSerialPort();
+        Bytes reply = c.reply;
         h.clock.onTick = [&](std::uint64_t nowUs) { // arrives as the clock is read
-            if (!reply.empty() && nowUs >= afterMs * 1000)
+            if (!reply.empty() && nowUs >= c.afterMs * 1000)
                 h.serial.reply(std::exchange(reply, {}));
         };
-        EXPECT_EQ(link.RS_ACK(), expected);
-        EXPECT_GE(h.clock.nowUs(), fromUs);
+        EXPECT_EQ(link.RS_ACK(), c.expected);
+        EXPECT_GE(h.clock.nowUs(), c.fromUs);
         // Seen within a poll of arriving; silence ends within 2 ms of the limit.
-        EXPECT_LE(h.clock.nowUs(), fromUs + (fromUs < 10000000 ? 2 * kReplyPollUs : 2000));
+        EXPECT_LE(h.clock.nowUs(), c.fromUs + (c.fromUs < 10000000 ? 2 * kReplyPollUs : 2000));
         EXPECT_EQ(h.serial.inputQueueCount(), 0); // what came is consumed
-    };
-    row("0xAA and more: accepted", 1000, {0xAA, 1, 2}, 30, kReplyAccepted, 30000);
-    row("0x00 is a reply, not silence", 1000, {0x00}, 0, kReplyRefused, 0);
-    row("only the first byte counts", 1000, {0x55, 0xAA}, 0, kReplyRefused, 0);
-    row("just before the limit", 1000, {0xAA}, 9999, kReplyAccepted, 9999000);
-    // The last poll saw nothing; the count after the loop sees it.
-    row("after the last poll, before the count", 1000, {0xAA}, 10001, kReplyAccepted, 10001000);
-    row("silence", 1000, {}, 0, kReplyNone, 10001000);
-    row("too late", 1000, {0xAA}, 10050, kReplyNone, 10001000);
-    row("silence across the counter's wrap", 0xFFFFFFFFu - 5000, {}, 0, kReplyNone, 10001000);
+    }
 }
 
 // A write returns when the line has sent all but what the UART's FIFO holds:
@@ -89,8 +139,89 @@ void expectLineTime(Harness& h, std::size_t bytes, std::uint64_t slackUs) {
 // no wait may go 100 ms of the clock without. Faults end the wait and the
 // link closes the port as it goes.
 TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
-    const auto row = [](const char* name, const std::function<void(Harness&, PrinterLink&)>& wait) {
-        SCOPED_TRACE(name);
+    struct Case {
+        const char* name;
+        std::function<void(Harness&, PrinterLink&)> wait;
+    };
+    const Case kCases[] = {
+        {"a silent reply wait", [](Harness&, PrinterLink& l) { EXPECT_EQ(l.RS_ACK(), 0); }},
+        {"20,000 bytes into a FIFO: the line never idle",
+         [](Harness& h, PrinterLink& l) {
+             for (int i = 0; i < 20000; ++i)
+                 l.SendSerialByte(static_cast<std::uint8_t>(i));
+             l.flush();
+             expectLineTime(h, 20000, 100);
+             EXPECT_EQ(h.serial.events.size(), 1 + 20000 / 50u); // runs of 5 ms at 100 us a byte
+             EXPECT_LE(h.serial.outputPolls, 8 * 20000 / 50u);   // a look a USB frame
+         }},
+        {"20,000 bytes through a USB adapter, waking late: the line never idle",
+         [](Harness& h, PrinterLink& l) {
+             h.serial.usbLatencyUs = 1000; // a frame to reach the chip
+             h.serial.fifoSize = 128;      // the chip's buffer
+             h.clock.oversleepUs = 500;
+             for (int i = 0; i < 20000; ++i)
+                 l.SendSerialByte(static_cast<std::uint8_t>(i));
+             l.flush();
+             expectLineTime(h, 20000, 1100); // the first run's frame
+         }},
+        {"200 bytes without a FIFO: one byte time each",
+         [](Harness& h, PrinterLink& l) {
+             h.serial.fifoSize = 0;
+             for (int i = 0; i < 200; ++i)
+                 l.SendSerialByte(0x55);
+             l.flush();
+             expectLineTime(h, 200, 200 * 20);
+         }},
+        {"a 4,096-byte block in one write",
+         [](Harness& h, PrinterLink& l) {
+             l.SendSerialBlock(Bytes(4096, 0x5A));
+             EXPECT_EQ(h.serial.events.size(), 2u); // open, write
+             expectLineTime(h, 4096, 1000);
+         }},
+        {"a queue that never empties, a write that fails",
+         [](Harness& h, PrinterLink& l) {
+             h.serial.stuck = true;
+             l.SendSerialByte(0);
+             EXPECT_THROW(l.RS_ACK(), LinkError);
+             EXPECT_GE(h.clock.nowMs(), 2000u); // 2 s plus three line times
+             EXPECT_LT(h.clock.nowMs(), 2100u);
+             h.serial.writeError = PortError{"gone away."};
+             l.SendSerialByte(1);
+             EXPECT_THROW(l.CloseSerialPort(), LinkError);
+             EXPECT_EQ(h.serial.written.size(), 1u);
+         }},
+        {"a parallel byte on LPT2, none outside the table, a printer never ready",
+         [](Harness& h, PrinterLink&) {
+             h.choice.parallelIndex = 1;
+             h.parallel.busyReads = 3;
+             PrinterLink(h.services(), h.choice).SendParallelByte(0x41);
+             EXPECT_THAT(h.parallel.reads, ElementsAre(0x279, 0x279, 0x279, 0x279));
+             using W = std::pair<std::uint16_t, std::uint8_t>;
+             const auto strobed = ElementsAre(W{0x278, 0x41}, W{0x27A, 9}, W{0x27A, 8});
+             EXPECT_THAT(h.parallel.writes, strobed);
+             h.choice.parallelIndex = 2;
+             PrinterLink(h.services(), h.choice).SendParallelByte(0x42);
+             h.parallel.neverReady = true;
+             h.choice.parallelIndex = 1;
+             EXPECT_THROW(PrinterLink(h.services(), h.choice).SendParallelByte(0x43), LinkError);
+             EXPECT_THAT(h.parallel.writes, strobed);
+             EXPECT_GE(h.clock.nowMs(), kParallelReadyLimitMs);
+         }},
+        {"DelayMs: once for 0, every pass, and again from a counter that wrapped",
+         [](Harness& h, PrinterLink& l) {
+             l.DelayMs(0);
+             EXPECT_EQ(h.events.count, 1);
+             l.DelayMs(5000);
+             EXPECT_EQ(h.clock.nowMs(), 5000u);
+             EXPECT_GE(h.events.count, 5000);
+             h.clock = FakeClock(0xFFFFFFFFu - 100);
+             l.DelayMs(1000);
+             // The counter went "backwards" after 101 ms; the wait starts again there.
+             EXPECT_EQ(h.clock.nowMs(), 1101u);
+         }},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
         Harness h;
         h.choice.settings = "100000,n,8,1";
         std::vector<std::uint64_t> pumps{h.clock.nowUs()};
@@ -98,84 +229,13 @@ TEST(PrinterLinkTest, EveryWaitPumpsTheWindowAtLeastEvery100Ms) {
         {
             PrinterLink link(h.services(), h.choice);
             link.OpenSerialPort();
-            wait(h, link);
+            c.wait(h, link);
         }
         EXPECT_FALSE(h.serial.isOpen());
         pumps.push_back(h.clock.nowUs());
         for (std::size_t i = 1; i < pumps.size(); ++i)
             EXPECT_LE(std::int64_t(pumps[i] - pumps[i - 1]), 100000); // a new clock restarts at 0
-    };
-    row("a silent reply wait", [](Harness&, PrinterLink& l) { EXPECT_EQ(l.RS_ACK(), 0); });
-    row("20,000 bytes into a FIFO: the line never idle", [](Harness& h, PrinterLink& l) {
-        for (int i = 0; i < 20000; ++i)
-            l.SendSerialByte(static_cast<std::uint8_t>(i));
-        l.flush();
-        expectLineTime(h, 20000, 100);
-        EXPECT_EQ(h.serial.events.size(), 1 + 20000 / 50u); // runs of 5 ms at 100 us a byte
-        EXPECT_LE(h.serial.outputPolls, 8 * 20000 / 50u);   // a look a USB frame
-    });
-    row("20,000 bytes through a USB adapter, waking late: the line never idle",
-        [](Harness& h, PrinterLink& l) {
-            h.serial.usbLatencyUs = 1000; // a frame to reach the chip
-            h.serial.fifoSize = 128;      // the chip's buffer
-            h.clock.oversleepUs = 500;
-            for (int i = 0; i < 20000; ++i)
-                l.SendSerialByte(static_cast<std::uint8_t>(i));
-            l.flush();
-            expectLineTime(h, 20000, 1100); // the first run's frame
-        });
-    row("200 bytes without a FIFO: one byte time each", [](Harness& h, PrinterLink& l) {
-        h.serial.fifoSize = 0;
-        for (int i = 0; i < 200; ++i)
-            l.SendSerialByte(0x55);
-        l.flush();
-        expectLineTime(h, 200, 200 * 20);
-    });
-    row("a 4,096-byte block in one write", [](Harness& h, PrinterLink& l) {
-        l.SendSerialBlock(Bytes(4096, 0x5A));
-        EXPECT_EQ(h.serial.events.size(), 2u); // open, write
-        expectLineTime(h, 4096, 1000);
-    });
-    row("a queue that never empties, a write that fails", [](Harness& h, PrinterLink& l) {
-        h.serial.stuck = true;
-        l.SendSerialByte(0);
-        EXPECT_THROW(l.RS_ACK(), LinkError);
-        EXPECT_GE(h.clock.nowMs(), 2000u); // 2 s plus three line times
-        EXPECT_LT(h.clock.nowMs(), 2100u);
-        h.serial.writeError = PortError{"gone away."};
-        l.SendSerialByte(1);
-        EXPECT_THROW(l.CloseSerialPort(), LinkError);
-        EXPECT_EQ(h.serial.written.size(), 1u);
-    });
-    row("a parallel byte on LPT2, none outside the table, a printer never ready",
-        [](Harness& h, PrinterLink&) {
-            h.choice.parallelIndex = 1;
-            h.parallel.busyReads = 3;
-            PrinterLink(h.services(), h.choice).SendParallelByte(0x41);
-            EXPECT_THAT(h.parallel.reads, ElementsAre(0x279, 0x279, 0x279, 0x279));
-            using W = std::pair<std::uint16_t, std::uint8_t>;
-            const auto strobed = ElementsAre(W{0x278, 0x41}, W{0x27A, 9}, W{0x27A, 8});
-            EXPECT_THAT(h.parallel.writes, strobed);
-            h.choice.parallelIndex = 2;
-            PrinterLink(h.services(), h.choice).SendParallelByte(0x42);
-            h.parallel.neverReady = true;
-            h.choice.parallelIndex = 1;
-            EXPECT_THROW(PrinterLink(h.services(), h.choice).SendParallelByte(0x43), LinkError);
-            EXPECT_THAT(h.parallel.writes, strobed);
-            EXPECT_GE(h.clock.nowMs(), kParallelReadyLimitMs);
-        });
-    row("DelayMs: once for 0, every pass, and again from a counter that wrapped",
-        [](Harness& h, PrinterLink& l) {
-            l.DelayMs(0);
-            EXPECT_EQ(h.events.count, 1);
-            l.DelayMs(5000);
-            EXPECT_EQ(h.clock.nowMs(), 5000u);
-            EXPECT_GE(h.events.count, 5000);
-            h.clock = FakeClock(0xFFFFFFFFu - 100);
-            l.DelayMs(1000);
-            // The counter went "backwards" after 101 ms; the wait starts again there.
-            EXPECT_EQ(h.clock.nowMs(), 1101u);
-        });
+    }
 }
 
 // Bytes handed over one at a time go out in runs, and what is held is written
