@@ -5,7 +5,9 @@
 # USB-serial adapter model and a model of a printer's own USB port), as
 # ratios in one table with each row marked met or not met; byte-at-a-time
 # throughput over the pseudo-terminal; the window's start-up and the peak
-# memory of the window and the command line. The full run takes about eleven
+# memory of the window and the command line; and, where a Windows folder was
+# unpacked by scripts/test.sh and Wine is installed, the CPU of the Windows
+# command line's reply wait and test page under Wine. The full run takes about eleven
 # minutes; --quick (a 64K test page and a 256 x 256 logo) about seven. Hold the
 # build lock while it runs so that no build shares the cores with it.
 #   scripts/bench.sh [--quick]
@@ -26,7 +28,7 @@ mkdir -p "$build"
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDALIA_BUILD_BENCH=ON \
         -DORDALIA_BUILD_TESTS=OFF &&
     cmake --build "$build" -j"$jobs" \
-        --target ordalia-bench-transfers ordalia-bench-footprint ordalia-cli; } >"$log" 2>&1; then
+        --target ordalia-bench-transfers ordalia-bench-footprint ordalia-cli ordalia-vprinter; } >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "bench.sh: the build failed; see $log" >&2
     exit 1
@@ -36,4 +38,12 @@ status=0
 "$build/bin/ordalia-bench-transfers" "${quick[@]}" || status=$?
 echo
 QT_QPA_PLATFORM=offscreen "$build/bin/ordalia-bench-footprint" || status=$?
+
+# The Windows command line's CPU under Wine, when a Windows folder has been
+# unpacked by scripts/test.sh (ORDALIA_CROSS_WINDOWS=1) and Wine is here.
+win_folder=$(ls -d "${WIN_BUILD_DIR:-build-win}"/unpacked/*/ 2>/dev/null | head -1 || true)
+if [ -n "$win_folder" ] && { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
+    echo
+    "$(dirname "$0")/../bench/wine_cpu.sh" "$win_folder" "$build/bin/ordalia-vprinter" || status=$?
+fi
 exit $status
