@@ -64,12 +64,17 @@ std::vector<Cover> covers(int source, int target) {
 // walk follows the segments as the decoder reads them: each marker's segment
 // is skipped by its length, and bytes between segments (the compressed scan
 // data, with its stuffed FF 00 and restart markers) are passed over. Bytes
-// past the end read as 0, as the decoder reads them.
+// past the end read as 0, as the decoder reads them. The decoder reads the
+// start of image like any other marker, fill bytes (FF FF ... D8) and all,
+// so such a start makes a JPEG here too.
 bool jpegHuffmanTablesSound(std::span<const std::uint8_t> bytes) {
     const auto at = [&](std::size_t i) -> std::size_t { return i < bytes.size() ? bytes[i] : 0; };
-    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+    std::size_t i = 1;
+    while (at(i) == 0xFF)
+        ++i;
+    if (at(0) != 0xFF || at(i) != 0xD8)
         return true; // not a JPEG
-    std::size_t i = 2;
+    ++i;
     while (i + 1 < bytes.size()) {
         const std::size_t marker = at(i + 1);
         if (at(i) != 0xFF || marker == 0xFF) {
