@@ -28,31 +28,35 @@ std::optional<FontImage> FontImage::fromBytes(std::span<const std::uint8_t> byte
     return FontImage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
-FontImage FontImage::placeholder() {
-    std::vector<std::uint8_t> bytes(kSize, 0);
-    auto fontA = [&](std::size_t at) {
-        for (int r = 2; r < 22; ++r) {
-            const std::uint16_t row = (r == 2 || r == 21) ? 0x7FC0 : 0x4040; // columns 1 to 9
-            bytes[at + 2 * r] = static_cast<std::uint8_t>(row & 0xFF);
-            bytes[at + 2 * r + 1] = static_cast<std::uint8_t>(row >> 8);
+const FontImage& FontImage::placeholder() {
+    // Built once: every page the renderer starts falls back on it.
+    static const FontImage kPlaceholder = [] {
+        std::vector<std::uint8_t> bytes(kSize, 0);
+        auto fontA = [&](std::size_t at) {
+            for (int r = 2; r < 22; ++r) {
+                const std::uint16_t row = (r == 2 || r == 21) ? 0x7FC0 : 0x4040; // columns 1 to 9
+                bytes[at + 2 * r] = static_cast<std::uint8_t>(row & 0xFF);
+                bytes[at + 2 * r + 1] = static_cast<std::uint8_t>(row >> 8);
+            }
+        };
+        auto fontB = [&](std::size_t at) {
+            for (int r = 1; r < 15; ++r)
+                bytes[at + r] = (r == 1 || r == 14) ? 0x7E : 0x42;
+        };
+        for (int c = 0x21; c < 256; ++c) {
+            fontA(kFontAOffset + 48 * c);
+            fontB(kFontBOffset + 17 * c);
         }
-    };
-    auto fontB = [&](std::size_t at) {
-        for (int r = 1; r < 15; ++r)
-            bytes[at + r] = (r == 1 || r == 14) ? 0x7E : 0x42;
-    };
-    for (int c = 0x21; c < 256; ++c) {
-        fontA(kFontAOffset + 48 * c);
-        fontB(kFontBOffset + 17 * c);
-    }
-    for (int slot = 1; slot < kSlots; ++slot) {
-        for (int c = 0; c < 128; ++c) {
-            fontA(kUpperFontAOffset + (slot - 1) * kUpperFontASize + 48 * c);
-            fontB(kUpperFontBOffset + (slot - 1) * kUpperFontBSize + 17 * c);
+        for (int slot = 1; slot < kSlots; ++slot) {
+            for (int c = 0; c < 128; ++c) {
+                fontA(kUpperFontAOffset + (slot - 1) * kUpperFontASize + 48 * c);
+                fontB(kUpperFontBOffset + (slot - 1) * kUpperFontBSize + 17 * c);
+            }
+            bytes[kTableNumbers + slot] = static_cast<std::uint8_t>(slot);
         }
-        bytes[kTableNumbers + slot] = static_cast<std::uint8_t>(slot);
-    }
-    return FontImage(std::move(bytes));
+        return FontImage(std::move(bytes));
+    }();
+    return kPlaceholder;
 }
 
 int FontImage::slotForTable(std::uint8_t table) const {

@@ -34,7 +34,7 @@ public:
     static std::optional<FontImage> fromBytes(std::span<const std::uint8_t> bytes);
     // Every character an outlined box, for a printer that has no font at all:
     // text still shows where it went.
-    static FontImage placeholder();
+    static const FontImage& placeholder();
 
     // The slot ESC t `table` selects: the first whose table number is
     // `table`, else slot 0 (a table the printer does not hold leaves the

@@ -56,7 +56,7 @@ struct PaperRenderer::State {
     std::optional<FontImage> downloadedFont; // the last font download
     std::optional<std::uint8_t> nvPrinterMode;
     std::size_t seenExchanges = 0;
-    FontImage placeholder = FontImage::placeholder();
+    const FontImage& placeholder = FontImage::placeholder();
 
     // --- the paper ---
     DotImage paper; // width 0 until the page starts
