@@ -59,6 +59,14 @@ TEST(PictureLogo, EachFormatIsReadAsGreyOverWhitePaperOrRefused) {
         {bmpFile(2, 2, 3, {0, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0}), "2 x 2: 0 255 29 150"},
         {kBadHuffmanJpeg, "The file p is not a picture this program can read (PNG, JPEG, GIF or "
                           "BMP): a Huffman table of the JPEG file is damaged."},
+        // The decoder takes fill bytes before the start of image.
+        {[] {
+             Bytes filled = kBadHuffmanJpeg;
+             filled.insert(filled.begin(), {0xFF, 0xFF});
+             return filled;
+         }(),
+         "The file p is not a picture this program can read (PNG, JPEG, GIF or BMP): a Huffman "
+         "table of the JPEG file is damaged."},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(seen(decodePicture(c.file, "p")), c.shown);
