@@ -60,23 +60,26 @@ start_printer silent --silent
 pids+=($!)
 head -c 196608 < <(yes "firmware image for the virtual printer 0123456789") >"$work/new.firm"
 
-# measure NAME COMMAND...: one row of elapsed seconds, CPU seconds and share
-# of a core, the program and the prefix's processes together.
+# measure NAME STATUS COMMAND...: one row of elapsed seconds, CPU seconds and
+# share of a core, the program and the prefix's processes together; a note
+# when the command did not end with STATUS.
 measure() {
-    local name=$1 before after start end
-    shift
+    local name=$1 expected=$2 before after start end
+    shift 2
     before=$(prefix_ticks)
     start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
+    local status=0
+    "$@" >/dev/null 2>"$work/measure.err" || status=$?
     end=$(date +%s.%N)
     after=$(prefix_ticks)
     awk -v n="$name" -v s="$start" -v e="$end" -v t="$((after - before))" \
         -v hz="$(getconf CLK_TCK)" 'BEGIN {
             r = e - s; c = t / hz
             printf "%-34s %8.2f s %8.2f s CPU %6.1f %% of a core\n", n, r, c, 100 * c / r }'
+    [ "$status" = "$expected" ] || echo "  (ended with status $status: $(tail -1 "$work/measure.err"))"
 }
 
 echo "ordalia-cli.exe under Wine (the program and the prefix's processes)"
 "$WINE" "$cli" --version >/dev/null 2>&1 # the prefix's services started once
-measure "silent printer, 10 s reply wait" "$WINE" "$cli" --port COM2 firmware "Z:${work//\//\\}\\new.firm"
-measure "test page \"Receipt 1\" at 115200" "$WINE" "$cli" --port COM1 test-page "Receipt 1"
+measure "silent printer, 10 s reply wait" 2 "$WINE" "$cli" --port COM2 firmware "Z:${work//\//\\}\\new.firm"
+measure "test page \"Receipt 1\" at 115200" 0 "$WINE" "$cli" --port COM1 test-page "Receipt 1"
