@@ -13,15 +13,7 @@ wine_prefix_ready
 
 cli="$folder/ordalia-cli.exe"
 work=$(mktemp -d)
-pids=()
-cleanup() {
-    # The server first: it ends the Windows processes it serves, which a
-    # server killed by its pid would leave behind.
-    wine_stop_prefix
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap wine_cleanup EXIT
 
 failures=0
 # True once the printer's capture holds the file's bytes (it may trail the
@@ -40,35 +32,11 @@ check() { # check CONDITION-STATUS TEXT
 # The Windows name of a file of this machine (Wine's drive Z: is its root).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-# start_printer NAME [OPTIONS]: the virtual printer; its terminal in $pty.
-start_printer() {
-    local name=$1
-    shift
-    # A native program: nothing of the prefix.
-    env -u WINEPREFIX "$vprinter" --quiet --capture "$work/$name.capture" --nv "$work/$name.nv" "$@" \
-        >"$work/$name.out" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 200); do
-        pty=$(grep -o '/dev/pts/[0-9]*' "$work/$name.out" | head -1 || true)
-        [ -n "$pty" ] && return 0
-        sleep 0.05
-    done
-    echo "the virtual printer $name did not start: $(cat "$work/$name.out")" >&2
-    exit 1
-}
-
-start_printer good
+wine_start_printer good
 good_pty=$pty
-start_printer silent --silent
+wine_start_printer silent --silent
 silent_pty=$pty
-# Wine turns these keys into its dosdevices links each time its server starts.
-"$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$good_pty" /f >/dev/null
-"$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$silent_pty" /f >/dev/null
-"$WINE" reg delete 'HKLM\Software\Wine\Ports' /v COM7 /f >/dev/null 2>&1 || true
-"$WINESERVER" -k || true
-"$WINESERVER" -w
-"$WINESERVER" -f -p &
-pids+=($!)
+wine_map_ports "COM1=$good_pty" "COM2=$silent_pty"
 # From here on a failed check is counted, not the end of the script.
 set +e
 
