@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # CPU of ordalia-cli.exe under Wine: a silent printer's 10 s reply wait and a
 # 35 KB test page, each against the native virtual printer (the page's paced
-# at 115200 bit/s) on a pseudo-terminal that Wine maps to a COM port. Counts the program and every process of the prefix
-# (the Wine server and the services it starts), as a Windows machine would
-# spend it, so the figure is a benchmark's, not a test's.
+# at 115200 bit/s) on a pseudo-terminal that Wine maps to a COM port. Counts
+# the program and every process of the prefix (the Wine server and the
+# services it starts), as a Windows machine would spend it, so the figure is a
+# benchmark's, not a test's.
 #   bench/wine_cpu.sh FOLDER VPRINTER
 # FOLDER holds ordalia-cli.exe and its shipped files (an unpacked Windows
 # archive); VPRINTER is the native ordalia-vprinter.
