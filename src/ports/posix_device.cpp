@@ -15,11 +15,10 @@ void UniqueFd::reset() {
 }
 
 PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice& advice) {
+    if (code == EIO || (code == ENODEV && advice.noDeviceIsGone))
+        return {device + " has gone away (" + std::strerror(code) + ")."};
     switch (code) {
     case ENODEV:
-        if (advice.noDeviceIsGone)
-            break;
-        [[fallthrough]];
     case ENOENT:
     case ENXIO:
         return {"there is no device " + device + ". " + advice.missing};
@@ -31,12 +30,9 @@ PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice
         return {device + " is in use by another program" + advice.busy + "."};
     case ENOTTY:
         return {device + " is not a serial port."};
-    case EIO:
-        break;
     default:
         return {device + ": " + std::strerror(code) + "."};
     }
-    return {device + " has gone away (" + std::strerror(code) + ")."};
 }
 
 UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, PortError& error) {

@@ -18,24 +18,37 @@
 namespace ordalia {
 namespace {
 
-bool speedConstant(std::uint32_t baud, speed_t& out) {
-    struct Entry {
-        std::uint32_t baud;
-        speed_t constant;
-    };
-    static constexpr Entry kSpeeds[] = {
-        {50, B50},         {75, B75},         {110, B110},       {134, B134},     {150, B150},
-        {200, B200},       {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
-        {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
-        {57600, B57600},   {115200, B115200}, {230400, B230400},
+// The speeds this system's termios has, and what it offers beyond POSIX.
+struct Speed {
+    std::uint32_t baud;
+    speed_t constant;
+};
+constexpr Speed kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},     {150, B150},
+    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},
 #ifdef B460800
-        {460800, B460800},
+    {460800, B460800},
 #endif
 #ifdef B921600
-        {921600, B921600},
+    {921600, B921600},
 #endif
-    };
-    for (const auto& entry : kSpeeds) {
+};
+#ifdef CRTSCTS
+constexpr tcflag_t kHardwareFlow = CRTSCTS;
+#else
+constexpr tcflag_t kHardwareFlow = 0;
+#endif
+// Mark and space parity; 0 where the system has neither.
+#ifdef CMSPAR
+constexpr tcflag_t kStickParity = CMSPAR;
+#else
+constexpr tcflag_t kStickParity = 0;
+#endif
+
+bool speedConstant(std::uint32_t baud, speed_t& out) {
+    for (const Speed& entry : kSpeeds) {
         if (entry.baud == baud) {
             out = entry.constant;
             return true;
@@ -61,40 +74,26 @@ std::optional<termios> rawLine(termios tio, const SerialSettings& settings, std:
                                           ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
-#ifdef CRTSCTS
-    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-#endif
-#ifdef CMSPAR
-    tio.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
-#endif
+    tio.c_cflag &=
+        ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | kHardwareFlow | kStickParity);
     tio.c_cflag |= CLOCAL | CREAD;
     static constexpr tcflag_t kDataBits[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |=
         settings.dataBits >= 5 && settings.dataBits <= 8 ? kDataBits[settings.dataBits - 5] : CS8;
     if (settings.stopBits == 2)
         tio.c_cflag |= CSTOPB;
-    switch (settings.parity) {
-    case 'e':
-        tio.c_cflag |= PARENB;
-        break;
-    case 'o':
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-#ifdef CMSPAR
-    case 'm':
-        tio.c_cflag |= PARENB | PARODD | CMSPAR;
-        break;
-    case 's':
-        tio.c_cflag |= PARENB | CMSPAR;
-        break;
-#endif
-    case 'n':
-        break;
-    default:
+    const bool stick = settings.parity == 'm' || settings.parity == 's';
+    if ((stick && kStickParity == 0) ||
+        (!stick && settings.parity != 'n' && settings.parity != 'e' && settings.parity != 'o')) {
         *why = std::string("parity '") + settings.parity + "' is not supported by this system.";
         return std::nullopt;
     }
+    if (settings.parity != 'n')
+        tio.c_cflag |= PARENB;
+    if (settings.parity == 'o' || settings.parity == 'm')
+        tio.c_cflag |= PARODD;
+    if (stick)
+        tio.c_cflag |= kStickParity;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     return tio;

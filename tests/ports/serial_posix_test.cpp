@@ -3,11 +3,50 @@
 
 #include "support/printer_on_pty.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace ordalia {
 namespace {
+
+// The line as the terminal holds it after the port set it: framing, parity,
+// raw mode, no flow control. A pseudo-terminal keeps every flag but the
+// data bits and PARENB (always 8 bits, no parity), so parity shows in PARODD
+// and CMSPAR alone.
+class SerialLine : public testing::PrinterOnPty {};
+
+TEST_F(SerialLine, OpenSetsTheLineAsTyped) {
+    struct Case {
+        const char* settings;
+        tcflag_t set; // among CSTOPB, PARODD, CMSPAR, CRTSCTS
+        speed_t speed;
+    };
+    const Case kCases[] = {
+        {.settings = "115200,n,8,1", .set = 0, .speed = B115200},
+        {.settings = "9600,e,7,2", .set = CSTOPB, .speed = B9600},
+        {.settings = "19200,o,8,1", .set = PARODD, .speed = B19200},
+        {.settings = "38400,m,7,1", .set = PARODD | CMSPAR, .speed = B38400},
+        {.settings = "38400,s,5,1", .set = CMSPAR, .speed = B38400},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.settings);
+        ASSERT_FALSE(serial->open(printer->slavePath(), *parseSerialSettings(c.settings, nullptr)));
+        const int fd = ::open(printer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+        ::close(fd);
+        serial->close();
+        EXPECT_EQ(tio.c_cflag & (CSTOPB | PARODD | CMSPAR | CRTSCTS), c.set);
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | ICRNL), 0u);
+        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+        EXPECT_EQ(::cfgetospeed(&tio), c.speed);
+    }
+}
 
 enum Fault { HeldElsewhere, HangsUp, StopsReading, NoDevice, NotATerminal, NoSuchSpeed };
 
