@@ -86,6 +86,15 @@ TEST(PictureLogo, PrintedShareFollowsDarknessOrTheThreshold) {
     }
 }
 
+// The error goes 7/16 ahead, 3/16 below behind, 5/16 below and 1/16 below
+// ahead, the first row rightwards and the next leftwards. Any other order of
+// the four weights, every row rightwards, or the first row leftwards prints
+// this picture otherwise.
+TEST(PictureLogo, DiffusionWeightsAndSerpentineRows) {
+    const GreyPicture picture{3, 2, {128, 40, 128, 210, 90, 40}};
+    EXPECT_EQ(toDots(picture, std::nullopt).dots, Bytes({0, 1, 1, 1, 0, 1}));
+}
+
 TEST(PictureLogo, AnAreaFilterScalesAndTheHeightFollows) {
     const GreyPicture stripes{4, 2, {0, 255, 0, 255, 0, 0, 255, 255}};
     // (0 + 255 + 0 + 0) / 4 and (0 + 255 + 255 + 255) / 4, one row high.
