@@ -393,6 +393,11 @@ private Q_SLOTS:
                          {0x5A, 0xA5 /*flash3*/},
                          {1 /*3 inch*/, 1 /*NewBaud*/, 1, 0, 1, 0, 0, 4, 3, 0, 3, 0x66, 0xFE}}));
         QCOMPARE(texts({"Sbaud"}), QStringLiteral("19200,n,8,1")); // the printer's new speed
+        // Choosing "2 inch" turns the near-end sensor off, "3 inch" on.
+        QTest::keyClick(control("EEPROM_Mode"), Qt::Key_Home);
+        QCOMPARE(texts({"EEPROM_Mode", "EEPROM_NearEnd_OFF"}), "2 inch|1");
+        QTest::keyClick(control("EEPROM_Mode"), Qt::Key_Down);
+        QCOMPARE(texts({"EEPROM_Mode", "EEPROM_NearEnd_ON"}), "3 inch|1");
         // A record saved on the parallel link chooses it; with none saved the
         // record held (all zero at start) loads, the link's speed included.
         h->folder.write("user_setting", Bytes{0, 1, 255, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0});
