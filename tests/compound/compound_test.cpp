@@ -30,12 +30,18 @@ struct Download {
         h.serial.fifoSize = std::size_t{1} << 30; // the pace is the printer's replies
         h.folder.write("Codepage Table/123.bin", kOlderRecord);
         h.serial.onWrite = [this](const std::vector<std::uint8_t>& bytes) {
+            lastWriteAtMs = h.clock.nowMs();
+            if (bytes.size() == 4)
+                requestAtMs = lastWriteAtMs;
+            else if (blocks == 0)
+                firstBlockAtMs = lastWriteAtMs;
             if ((h.serial.written.size() == 4 && silentFrom >= 0) ||
                 (bytes.size() == 256 && blocks++ < silentFrom))
                 h.serial.reply({replyByte}, bytes.size() == 4 ? replyAfterMs : 0);
         };
         h.dialogs.onMessage = [this](const Shown&) {
             openAtMessage = h.serial.isOpen();
+            messageAtMs = h.clock.nowMs();
             labelShownAtMessage = label.visible;
         };
     }
@@ -49,6 +55,7 @@ struct Download {
     std::uint64_t replyAfterMs = 0;
     long silentFrom = 1L << 30, blocks = 0;
     bool openAtMessage = false, labelShownAtMessage = false;
+    std::uint64_t requestAtMs = 0, firstBlockAtMs = 0, lastWriteAtMs = 0, messageAtMs = 0;
 };
 
 struct Font {
@@ -156,6 +163,14 @@ TEST(CompoundDownloadTest, WhatGoesOutWhat123BinHoldsAndWhatThePageShows) {
             record.insert(record.end(), kOlderRecord.begin() + record.size(), kOlderRecord.end());
         EXPECT_TRUE(d.h.folder.read("Codepage Table/123.bin") == record);
 
+        // The 5 s pause after the request, however soon the printer answers;
+        // silence is given up 10 s after the pause, or after a block.
+        if (c.sent > 0)
+            EXPECT_NEAR(double(d.firstBlockAtMs - d.requestAtMs),
+                        double(std::max<std::uint64_t>(5000, d.replyAfterMs)), 50);
+        if (std::string_view(c.message) == "Connecting Error !!")
+            EXPECT_NEAR(double(d.messageAtMs - d.lastWriteAtMs), d.silentFrom < 0 ? 15000 : 10000,
+                        50);
         EXPECT_FALSE(d.openAtMessage || d.h.serial.isOpen()); // closed before the message
         EXPECT_EQ(d.labelShownAtMessage, c.steps >= 0);       // hidden once it is closed
         EXPECT_FALSE(d.label.visible || d.bar.visible);
