@@ -50,8 +50,10 @@ std::string PrinterLink::portDescription() const {
 }
 
 void PrinterLink::fail(const std::string& what) {
-    // The operation ends here; held bytes must not go out when it closes.
+    // The operation ends here; held bytes must not go out when it closes,
+    // nor its close wait on what the port left.
     m_run.clear();
+    m_leftWaiting = false;
     throw LinkError(what);
 }
 
@@ -127,10 +129,17 @@ void PrinterLink::SendSerialByte(std::uint8_t b) {
 }
 
 void PrinterLink::flush(std::size_t leaveWaiting) {
-    if (m_run.empty())
+    if (m_run.empty()) {
+        // Bytes an earlier run left unacknowledged are settled here too, or
+        // a page whose last run went out whole would end before the printer
+        // had it.
+        if (leaveWaiting == 0 && std::exchange(m_leftWaiting, false))
+            drainOutput(0, 0);
         return;
+    }
     // Taken out first: a failure (which drops the run) must not send it again.
     const std::vector<std::uint8_t> run = std::exchange(m_run, {});
+    m_leftWaiting = leaveWaiting > 0;
     writeAndDrain(run, leaveWaiting);
 }
 

@@ -166,6 +166,8 @@ private:
     // The run being gathered, and when its first byte came (Clock::nowMicros).
     std::vector<std::uint8_t> m_run;
     std::uint64_t m_runSinceUs = 0;
+    // The last run was drained only down to kNoLineRunWindow bytes.
+    bool m_leftWaiting = false;
 };
 
 } // namespace ordalia
