@@ -47,7 +47,9 @@ package_deb() {
     install -m 644 cmake/debian/copyright "$doc/copyright"
     gzip -9n -c cmake/debian/changelog >"$doc/changelog.Debian.gz"
 
-    # What the programs link against, as Debian names it.
+    # What the programs link against, as Debian names it. The window also
+    # needs Qt's platform plugins, which Qt's own libraries only recommend
+    # (control.in names them).
     local depends
     mkdir -p "$work/shlibs/debian"
     printf 'Source: ordalia\n\nPackage: ordalia\nArchitecture: any\n' >"$work/shlibs/debian/control"
