@@ -20,6 +20,15 @@ foreach(program ordalia ordalia-cli ordalia-vprinter)
     endif()
 endforeach()
 
+# Beside the window on Windows: what it needs to start (OrdaliaQtWindows.cmake).
+if(WIN32 AND TARGET ordalia)
+    foreach(file ${ORDALIA_QT_WINDOWS_RUNTIME})
+        string(REGEX REPLACE "^(bin|plugins)/?" "" relative ${file})
+        get_filename_component(folder ${relative} DIRECTORY)
+        install(FILES ${ORDALIA_QT_WINDOWS}/${file} DESTINATION ${ORDALIA_INSTALL_BINDIR}/${folder})
+    endforeach()
+endif()
+
 install(FILES ${PROJECT_SOURCE_DIR}/data/flash3 DESTINATION ${ORDALIA_INSTALL_DATADIR})
 
 # The generated files come from the generators, which run on the build

@@ -1,5 +1,7 @@
 # Cross-compiles the core for Windows with Debian's mingw-w64 (posix threads):
-#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORDALIA_BUILD_APP=OFF
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# With the window on (the default) the build unpacks Qt for Windows from
+# third_party/qt6-windows/ into its own tree.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -9,7 +11,3 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# The programs run from their folder as they stand: the C++ runtime, libgcc and
-# winpthread are linked in, so no mingw DLL has to lie beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

@@ -3,7 +3,9 @@
 #   scripts/package.sh deb       dist/ordalia_<version>_<arch>.deb from build/
 #   scripts/package.sh windows   dist/ordalia-<version>-windows-x86_64.zip, cross-built
 #                                with mingw-w64 in build-win/, the generated files
-#                                taken from the native build in build/
+#                                taken from the native build in build/: the window
+#                                and the command line with what the window needs
+#                                beside it, a folder that runs where it is unpacked
 # Environment: BUILD_DIR (build), WIN_BUILD_DIR ($BUILD_DIR-win), DIST_DIR (dist),
 # JOBS, ORDALIA_PACKAGE_NO_BUILD=1 to package what is built as it stands,
 # ORDALIA_LINTIAN=0 to skip lintian.
@@ -80,8 +82,8 @@ package_windows() {
     if [ "${ORDALIA_PACKAGE_NO_BUILD:-0}" != 1 ]; then
         [ -f "$win_build/CMakeCache.txt" ] ||
             cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-                -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TOOLS=OFF -DORDALIA_BUILD_TESTS=OFF >&2
-        cmake --build "$win_build" -j"$jobs" --target ordalia-cli >&2
+                -DORDALIA_BUILD_TOOLS=OFF -DORDALIA_BUILD_TESTS=OFF >&2
+        cmake --build "$win_build" -j"$jobs" --target ordalia ordalia-cli >&2
     fi
     local name="ordalia-$version-windows-x86_64"
     local folder="$work/$name"

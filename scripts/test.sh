@@ -19,11 +19,11 @@ if [ "${ORDALIA_CROSS_WINDOWS:-0}" = 1 ]; then
     # The Debian package, checked by lintian (its install test ran above).
     ORDALIA_PACKAGE_NO_BUILD=1 BUILD_DIR="$build" scripts/package.sh deb
 
-    # The core and the command line for Windows, statically linked, and the
-    # core's tests run under Wine, less those that hold POSIX behaviour.
+    # The window, the command line and their tests for Windows; the tests
+    # run under Wine, less those that hold POSIX behaviour.
     win="$build-win"
     cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DORDALIA_BUILD_APP=OFF -DORDALIA_BUILD_TESTS=ON -DORDALIA_BUILD_TOOLS=OFF
+        -DORDALIA_BUILD_TESTS=ON -DORDALIA_BUILD_TOOLS=OFF
     cmake --build "$win" -j"$jobs"
     # Made once here rather than by the first tests at once.
     WINEPREFIX="$PWD/$win/wineprefix" tests/wine/run_under_wine.sh \
@@ -38,6 +38,9 @@ if [ "${ORDALIA_CROSS_WINDOWS:-0}" = 1 ]; then
         scripts/package.sh windows)
     rm -rf "$win/unpacked" && mkdir -p "$win/unpacked"
     (cd "$win/unpacked" && cmake -E tar xf "$OLDPWD/$zip")
-    WINEPREFIX="$PWD/$win/wineprefix-cli" tests/wine/cli_under_wine.sh \
-        "$win/unpacked/$(basename "$zip" .zip)" "$build/bin/ordalia-vprinter"
+    unpacked="$win/unpacked/$(basename "$zip" .zip)"
+    WINEPREFIX="$PWD/$win/wineprefix-e2e" tests/wine/cli_under_wine.sh \
+        "$unpacked" "$build/bin/ordalia-vprinter"
+    WINEPREFIX="$PWD/$win/wineprefix-e2e" tests/wine/window_under_wine.sh \
+        "$unpacked" "$build/bin/ordalia-vprinter"
 fi
