@@ -7,6 +7,7 @@
 #include "link/printer_info.h"
 #include "ports/port_names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <ostream>
 
@@ -54,9 +55,11 @@ std::span<const CommandRow> infoPortsCommands() {
 Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<FoundPort>& found,
                   std::ostream& out) {
     std::string nothingFound;
+    std::vector<std::string> opened;
     for (int n = 1; n <= 8; ++n) {
         const PortName name = resolvePortName(n, programFolder, found);
         out << portEntryText(n, name) << '\n';
+        opened.push_back(name.device);
         if (found.empty() && nothingFound.empty())
             nothingFound = name.error;
     }
@@ -66,6 +69,13 @@ Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<
             static_cast<char>(std::toupper(static_cast<unsigned char>(nothingFound[0])));
         out << nothingFound << '\n';
     }
+    // A port that no entry opens (a USB printer on Windows, which has no COM
+    // name; a ninth port) is still there to give with --port or to name in
+    // the file "ports".
+    for (const FoundPort& port : found)
+        if (std::find(opened.begin(), opened.end(), port.device) == opened.end())
+            out << "Also found: " << port.device
+                << (port.description.empty() ? "" : ", " + port.description) << '\n';
     return Outcome::Done;
 }
 

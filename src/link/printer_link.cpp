@@ -23,6 +23,12 @@ PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
         m_device = std::move(name.device);
         m_deviceError = std::move(name.error);
     }
+    // A port call that waits on its device (a slow write, a connect) lets the
+    // window process its events between its slices, as the link's own waits do.
+    m_services.serial.setWaitCallback([this] {
+        m_services.events.processEvents();
+        m_lastPumpMs = m_services.clock.tickMs();
+    });
 }
 
 PrinterLink::~PrinterLink() {
@@ -34,6 +40,7 @@ PrinterLink::~PrinterLink() {
     }
     if (m_services.serial.isOpen())
         m_services.serial.close();
+    m_services.serial.setWaitCallback({});
     m_services.parallel.release();
 }
 
@@ -256,10 +263,13 @@ std::uint8_t PrinterLink::RS_ACK() {
     int waiting = 0;
     std::uint32_t now = start;
     do {
-        // A reply follows the last byte by a byte time or two; looking every
+        // The port's own notice of arriving bytes where it has one, in
+        // slices between which the window is pumped. Otherwise: a reply
+        // follows the last byte by a byte time or two, and looking every
         // fifth of a millisecond sees it at once without spinning a core,
         // which matters to the compound font's 2,000 and more answered blocks.
-        clock.sleepMicros(kReplyPollUs);
+        if (!m_services.serial.waitForInput(std::chrono::milliseconds(kPumpIntervalMs)))
+            clock.sleepMicros(kReplyPollUs);
         waiting = inputQueueCount();
         now = clock.tickMs();
         if (waiting == 0)

@@ -26,6 +26,7 @@ public:
         }
         if (!m_port)
             return PortError{device + " cannot be reached from this system."};
+        m_port->setWaitCallback(m_callback);
         return m_port->open(device, settings);
     }
     void close() override {
@@ -45,8 +46,18 @@ public:
         return m_port ? m_port->readAll() : std::vector<std::uint8_t>{};
     }
 
+    bool waitForInput(std::chrono::milliseconds limit) override {
+        return m_port && m_port->waitForInput(limit);
+    }
+    void setWaitCallback(std::function<void()> callback) override {
+        m_callback = callback;
+        if (m_port)
+            m_port->setWaitCallback(std::move(callback));
+    }
+
 private:
     std::unique_ptr<SerialPort> m_port;
+    std::function<void()> m_callback;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // closed counts as a hang-up, as on a serial line.
 
 #include "ports/network_address.h"
+#include "ports/posix_device.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
 
@@ -124,14 +125,19 @@ public:
             if (left.count() <= 0)
                 return networkError(NetworkFault::Stalled, m_where);
             pollfd p{m_fd, POLLOUT, 0};
-            const int ready =
-                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+            const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
+            if (ready == 0)
+                waitingOnDevice();
             if (ready > 0 && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLOUT)) {
                 m_hungUp = true;
                 return hangUp();
             }
         }
         return std::nullopt;
+    }
+
+    bool waitForInput(std::chrono::milliseconds limit) override {
+        return m_fd >= 0 && !m_hungUp && waitReadable(m_fd, limit);
     }
 
     int outputQueueCount() override {
@@ -173,8 +179,8 @@ public:
     }
 
 private:
-    static int connectWithin(int fd, const sockaddr* address, socklen_t length,
-                             SteadyClock::time_point deadline) {
+    int connectWithin(int fd, const sockaddr* address, socklen_t length,
+                      SteadyClock::time_point deadline) {
         if (::connect(fd, address, length) == 0)
             return 0;
         if (errno != EINPROGRESS && errno != EINTR)
@@ -185,13 +191,15 @@ private:
             if (left.count() <= 0)
                 return ETIMEDOUT;
             pollfd p{fd, POLLOUT, 0};
-            const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+            const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready < 0)
                 return errno;
-            if (ready == 0)
-                return ETIMEDOUT;
+            if (ready == 0) {
+                waitingOnDevice();
+                continue;
+            }
             int error = 0;
             socklen_t size = sizeof error;
             if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)

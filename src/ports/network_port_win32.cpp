@@ -42,24 +42,31 @@ PortError connectError(int code, const std::string& where) {
     }
 }
 
-int connectWithin(SOCKET s, const sockaddr* address, int length, SteadyClock::time_point deadline) {
+// Connects within the deadline, calling `waiting` between slices of the wait.
+template <typename Waiting>
+int connectWithin(SOCKET s, const sockaddr* address, int length, SteadyClock::time_point deadline,
+                  Waiting waiting) {
     if (::connect(s, address, length) == 0)
         return 0;
     const int started = WSAGetLastError();
     if (started != WSAEWOULDBLOCK)
         return started;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0)
-        return WSAETIMEDOUT;
     WSAPOLLFD p{};
     p.fd = s;
     p.events = POLLWRNORM;
-    const int ready = WSAPoll(&p, 1, static_cast<INT>(left.count()));
-    if (ready == SOCKET_ERROR)
-        return WSAGetLastError();
-    if (ready == 0)
-        return WSAETIMEDOUT;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (left.count() <= 0)
+            return WSAETIMEDOUT;
+        const int ready =
+            WSAPoll(&p, 1, static_cast<INT>(std::min(left, SerialPort::kWaitSlice).count()));
+        if (ready == SOCKET_ERROR)
+            return WSAGetLastError();
+        if (ready > 0)
+            break;
+        waiting();
+    }
     int error = 0;
     int size = sizeof error;
     if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
@@ -103,7 +110,8 @@ public:
             }
             u_long nonBlocking = 1;
             ::ioctlsocket(s, FIONBIO, &nonBlocking);
-            lastError = connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), deadline);
+            lastError = connectWithin(s, a->ai_addr, static_cast<int>(a->ai_addrlen), deadline,
+                                      [this] { waitingOnDevice(); });
             if (lastError == 0)
                 m_socket = s;
             else
@@ -158,14 +166,26 @@ public:
             WSAPOLLFD p{};
             p.fd = m_socket;
             p.events = POLLWRNORM;
-            const int ready =
-                WSAPoll(&p, 1, static_cast<INT>(std::min<long long>(left.count(), 100)));
+            const int ready = WSAPoll(&p, 1, static_cast<INT>(std::min(left, kWaitSlice).count()));
+            if (ready == 0)
+                waitingOnDevice();
             if (ready > 0 && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLWRNORM)) {
                 m_hungUp = true;
                 return hangUp();
             }
         }
         return std::nullopt;
+    }
+
+    bool waitForInput(std::chrono::milliseconds limit) override {
+        if (m_socket == INVALID_SOCKET || m_hungUp)
+            return false;
+        WSAPOLLFD p{};
+        p.fd = m_socket;
+        p.events = POLLRDNORM;
+        const int ready = WSAPoll(&p, 1, static_cast<INT>(limit.count()));
+        // A closed or failed connection is seen by the caller's count.
+        return ready == 0 || (ready > 0 && (p.revents & POLLRDNORM));
     }
 
     int outputQueueCount() override {

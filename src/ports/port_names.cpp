@@ -40,6 +40,11 @@ DeviceKind deviceKind(std::string_view device) {
         return DeviceKind::Network;
     if (device.starts_with("/dev/usb/lp"))
         return DeviceKind::UsbPrinter;
+    // A Windows device path other than a COM port's: a USB printer's
+    // interface (\\?\usb#vid_...), or a pipe standing for one.
+    if (device.starts_with("\\\\?\\") ||
+        (device.starts_with("\\\\.\\") && !device.substr(4).starts_with("COM")))
+        return DeviceKind::UsbPrinter;
     return DeviceKind::Line;
 }
 

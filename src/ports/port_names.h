@@ -31,8 +31,9 @@ struct PortName {
 };
 
 // What kind of link a device name stands for: tcp://HOST[:PORT] is a network
-// printer, /dev/usb/lp<n> a printer's own USB port, anything else a serial
-// line.
+// printer, /dev/usb/lp<n> or a Windows device path (\\?\usb#vid_..., the USB
+// printer interface) a printer's own USB port, anything else a serial line
+// (COM3 and \\.\COM12 included).
 enum class DeviceKind { Line, UsbPrinter, Network };
 DeviceKind deviceKind(std::string_view device);
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -52,6 +53,17 @@ void closeExclusive(UniqueFd& fd) {
     if (fd.valid())
         ::flock(fd.get(), LOCK_UN);
     fd.reset();
+}
+
+bool waitReadable(int fd, std::chrono::milliseconds limit) {
+    pollfd p{fd, POLLIN, 0};
+    int ready = 0;
+    do
+        ready = ::poll(&p, 1, static_cast<int>(limit.count()));
+    while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        return false;
+    return ready == 0 || (p.revents & POLLIN);
 }
 
 } // namespace ordalia

@@ -5,6 +5,7 @@
 
 #include "ports/serial_port.h"
 
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -55,5 +56,10 @@ UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, Po
 
 // Lets go of the lock and closes.
 void closeExclusive(UniqueFd& fd);
+
+// Waits up to `limit` for `fd` to have bytes to read, on the kernel's notice.
+// False at once when it cannot be waited on so (it reports a hang-up or an
+// error with nothing to read): the caller then looks on a clock of its own.
+bool waitReadable(int fd, std::chrono::milliseconds limit);
 
 } // namespace ordalia

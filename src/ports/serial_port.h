@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -61,6 +62,34 @@ public:
     virtual int inputQueueCount() = 0;
     // Reads and returns everything waiting in the input queue.
     virtual std::vector<std::uint8_t> readAll() = 0;
+
+    // Waits until the input queue holds a byte or `limit` has passed, on the
+    // system's own notice of arriving bytes. A port that cannot wait so
+    // returns false at once, and the caller looks at the queue on a clock of
+    // its own.
+    virtual bool waitForInput(std::chrono::milliseconds limit) {
+        (void)limit;
+        return false;
+    }
+
+    // What a call that waits on the device (a write to a slow line or to a
+    // printer that takes no more, a connect) calls at least every
+    // kWaitSlice while it waits, so the window goes on repainting. The
+    // link sets it for as long as it uses the port.
+    virtual void setWaitCallback(std::function<void()> callback) {
+        m_waitCallback = std::move(callback);
+    }
+
+    static constexpr std::chrono::milliseconds kWaitSlice{50};
+
+protected:
+    void waitingOnDevice() {
+        if (m_waitCallback)
+            m_waitCallback();
+    }
+
+private:
+    std::function<void()> m_waitCallback;
 };
 
 } // namespace ordalia

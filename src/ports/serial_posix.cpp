@@ -174,12 +174,17 @@ public:
                 return PortError{m_device + " took no more bytes for " +
                                  std::to_string(limit.count()) + " ms."};
             pollfd p{m_fd.get(), POLLOUT, 0};
-            const int ready =
-                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+            const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
+            if (ready == 0)
+                waitingOnDevice();
             if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT))
                 return PortError{m_device + " has hung up."};
         }
         return std::nullopt;
+    }
+
+    bool waitForInput(std::chrono::milliseconds limit) override {
+        return m_fd.valid() && waitReadable(m_fd.get(), limit);
     }
 
     int outputQueueCount() override {

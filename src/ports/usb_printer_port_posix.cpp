@@ -106,10 +106,11 @@ private:
                 return PortError{m_device + " took no more bytes for " +
                                  std::to_string(kStallLimit.count()) + " ms."};
             pollfd p{m_fd.get(), POLLOUT, 0};
-            const int ready =
-                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+            const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kWaitSlice).count()));
             if (ready < 0 && errno != EINTR)
                 return errorFromErrno(errno, m_device, kUsbPrinterAdvice);
+            if (ready == 0)
+                waitingOnDevice();
             if (ready <= 0)
                 continue;
             if (p.revents & POLLOUT)

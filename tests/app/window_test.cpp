@@ -493,6 +493,22 @@ private Q_SLOTS:
         QVERIFY(said() == Texts{"Transmit Done!!"} && !shown("LogoProgressBar1"));
     }
 
+    void aLogoListInTheSystemCodePageComesBackUnchanged() {
+        // "caf\xE9" is "café" in the Western code page, as earlier tools wrote
+        // the list; the damaged line makes the next Add write it all anew.
+        const std::string first = "1,\"C:\\Logos\\caf\xE9.bmp\",\"caf\xE9.bmp\",94,8,8\r\n";
+        h->folder.write("Logo_Path", first + "2,damaged\r\n");
+        const auto a = h->folder.write("pictures/a.bmp", monochromeBmp(filledPicture(8, 8, '#')));
+        open();
+        showTab(2);
+        QCOMPARE(control<QTreeWidget>("ListView1")->topLevelItemCount(), 1);
+        h->dialogs.files.push_back(FileChoice{a, "a.bmp"});
+        click("Logo_Add");
+        const auto written = h->folder.read("Logo_Path");
+        QVERIFY(std::string(written.begin(), written.end()).starts_with(first));
+        QCOMPARE(control<QTreeWidget>("ListView1")->topLevelItemCount(), 2);
+    }
+
     void aTransferGoesOnWhileASecondStartAndACloseAreRefused() {
         open(false); // Qt's own message boxes
         const Bytes page = pseudoRandomBytes(3000, 3);

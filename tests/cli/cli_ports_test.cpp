@@ -20,5 +20,24 @@ TEST(CliPorts, ListsEveryEntryAndSaysOnceThatNoPortWasFound) {
               "the program, e.g. COM 1=/dev/ttyUSB0.\n");
 }
 
+TEST(CliPorts, APortNoEntryOpensIsStillListed) {
+    ordalia::testing::TempFolder folder;
+    std::string mapping;
+    for (int n = 1; n <= 8; ++n)
+        mapping += "COM " + std::to_string(n) + "=/dev/pts/" + std::to_string(n) + "\n";
+    folder.write("ports", mapping);
+    FoundPort printer;
+    printer.device = "\\\\?\\usb#vid_0519&pid_2013#1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+    printer.description = "Receipt Printer (USB Printing Support)";
+    FoundPort mapped;
+    mapped.device = "/dev/pts/3";
+    std::ostringstream out;
+    EXPECT_EQ(listPorts(folder.path(), {mapped, printer}, out), Outcome::Done);
+    EXPECT_TRUE(out.str().ends_with(
+        "COM 8 = /dev/pts/8, named in the file \"ports\"\nAlso found: " + printer.device + ", " +
+        printer.description + "\n"))
+        << out.str();
+}
+
 } // namespace
 } // namespace ordalia::cli
