@@ -8,8 +8,8 @@
 #include "app/settings_page.h"
 #include "app/test_print_page.h"
 #include "common/clock.h"
-#include "ports/parallel_port.h"
 #include "link/printer_info.h"
+#include "ports/parallel_port.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
 
@@ -90,7 +90,8 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
         m_qtDialogs = std::make_unique<QtDialogs>(this);
         parts.dialogs = m_qtDialogs.get();
     }
-    m_dialogs = std::make_unique<RememberingDialogs>(*parts.dialogs);
+    m_dialogs =
+        std::make_unique<RememberingDialogs>(*parts.dialogs, [this] { return m_events.pumping(); });
     m_services = std::make_unique<Services>(
         Services{*parts.serial, *parts.parallel, parts.clock ? *parts.clock : systemClock(),
                  m_events, *m_dialogs, m_gate, m_programFolder});

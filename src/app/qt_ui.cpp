@@ -1,5 +1,7 @@
 #include "app/qt_ui.h"
 
+#include "link/transfer_gate.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -126,7 +128,16 @@ void QtProgressBar::setVisible(bool visible) {
 }
 
 void QtEventPump::processEvents() {
+    ++m_depth;
     QCoreApplication::processEvents();
+    --m_depth;
+}
+
+bool RememberingDialogs::refused() {
+    if (!m_transferWaiting || !m_transferWaiting())
+        return false;
+    m_inner.notice(kTransferBusyMessage);
+    return true;
 }
 
 } // namespace ordalia::app

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -55,18 +56,27 @@ private:
 // Passes everything on to another Dialogs and keeps the last file chosen with
 // each dialog: the burn file reads whatever was picked last with CommonDialog,
 // whichever page picked it.
+//
+// A modal dialog asked for while a transfer waits (a click on "Add" or "Open
+// Firmware File" handled by one of its pumps) would stall the transfer until
+// it is closed: while `transferWaiting` says so, it is refused with the same
+// note as a second start, and the control does nothing.
 class RememberingDialogs final : public Dialogs {
 public:
-    explicit RememberingDialogs(Dialogs& inner) : m_inner(inner) {}
+    RememberingDialogs(Dialogs& inner, std::function<bool()> transferWaiting)
+        : m_inner(inner), m_transferWaiting(std::move(transferWaiting)) {}
 
     void message(std::string_view text, std::string_view title) override {
-        m_inner.message(text, title);
+        if (!refused())
+            m_inner.message(text, title);
     }
     void notice(std::string_view text) override { m_inner.notice(text); }
     bool confirm(std::string_view text, std::string_view title) override {
-        return m_inner.confirm(text, title);
+        return !refused() && m_inner.confirm(text, title);
     }
     std::optional<FileChoice> openFile(const FileDialogRequest& request) override {
+        if (refused())
+            return std::nullopt;
         auto choice = m_inner.openFile(request);
         if (choice && !choice->fullPath.empty())
             m_last[request.dialog] = *choice;
@@ -82,7 +92,10 @@ public:
     }
 
 private:
+    bool refused();
+
     Dialogs& m_inner;
+    std::function<bool()> m_transferWaiting;
     std::map<FileDialogId, FileChoice> m_last;
 };
 
@@ -110,6 +123,12 @@ private:
 class QtEventPump final : public EventPump {
 public:
     void processEvents() override;
+    // Whether the events being handled came through processEvents(): a
+    // transfer is waiting beneath them.
+    bool pumping() const { return m_depth > 0; }
+
+private:
+    int m_depth = 0;
 };
 
 } // namespace ordalia::app

@@ -24,11 +24,17 @@ int run(int argc, char* argv[]) {
         std::error_code ec;
         folder = std::filesystem::absolute(argv[0], ec).parent_path();
     }
-    folder = ordalia::findProgramFolder(folder).path;
+    // Named now, made and filled only when a command runs on it.
+    const std::filesystem::path executable = folder;
     const ordalia::cli::CliEnvironment environment{
-        *serial,   *parallel, ordalia::systemClock(),
-        std::cout, std::cerr, ordalia::standardErrorIsTerminal(),
-        folder};
+        *serial,
+        *parallel,
+        ordalia::systemClock(),
+        std::cout,
+        std::cerr,
+        ordalia::standardErrorIsTerminal(),
+        ordalia::findPlannedProgramFolder(executable).path,
+        [executable] { return ordalia::findProgramFolder(executable).path; }};
     const int status = ordalia::cli::runCli(arguments, environment);
     std::cout.flush();
     return status;

@@ -93,7 +93,7 @@ int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironme
         environment.out << usageText();
         return kExitDone;
     }
-    const std::filesystem::path folder =
+    std::filesystem::path folder =
         options.folder ? fullPath(options.folder->string()) : environment.executableFolder;
     if (options.version) {
         environment.out << versionText(folder);
@@ -110,6 +110,8 @@ int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironme
         return kExitRefused;
     }
 
+    if (!options.folder && environment.prepareFolder)
+        folder = environment.prepareFolder();
     std::error_code ec;
     if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
         err << "ordalia-cli: the program folder \"" << pathForMessage(folder)

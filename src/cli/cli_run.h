@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ struct CliEnvironment {
     std::ostream& err; // messages and progress
     bool errIsTerminal = false;
     std::filesystem::path executableFolder; // the default program folder
+    // Makes and fills the default program folder and returns the one to use;
+    // called only for a command that runs on it, so --help, --version and a
+    // command given --folder leave nothing behind. None: executableFolder
+    // is used as it is.
+    std::function<std::filesystem::path()> prepareFolder = {};
 };
 
 // Runs one command line (without the program name) and returns its exit

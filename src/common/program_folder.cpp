@@ -62,12 +62,19 @@ bool folderIsWritable(const fs::path& folder) {
     return true;
 }
 
-ProgramFolder chooseProgramFolder(const fs::path& executableFolder, const fs::path& userDataHome) {
+ProgramFolder plannedProgramFolder(const fs::path& executableFolder, const fs::path& userDataHome) {
     if (holdsShippedFiles(executableFolder) && folderIsWritable(executableFolder))
         return {executableFolder, false};
     if (userDataHome.empty())
         return {executableFolder, false};
-    const fs::path folder = userDataHome / kFolderName;
+    return {userDataHome / kFolderName, true};
+}
+
+ProgramFolder chooseProgramFolder(const fs::path& executableFolder, const fs::path& userDataHome) {
+    const ProgramFolder planned = plannedProgramFolder(executableFolder, userDataHome);
+    if (!planned.perUser)
+        return planned;
+    const fs::path& folder = planned.path;
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec))
@@ -84,6 +91,10 @@ ProgramFolder chooseProgramFolder(const fs::path& executableFolder, const fs::pa
 
 ProgramFolder findProgramFolder(const fs::path& executableFolder) {
     return chooseProgramFolder(executableFolder, userDataHome());
+}
+
+ProgramFolder findPlannedProgramFolder(const fs::path& executableFolder) {
+    return plannedProgramFolder(executableFolder, userDataHome());
 }
 
 } // namespace ordalia

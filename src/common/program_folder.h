@@ -25,8 +25,15 @@ struct ProgramFolder {
 ProgramFolder chooseProgramFolder(const std::filesystem::path& executableFolder,
                                   const std::filesystem::path& userDataHome);
 
+// The folder chooseProgramFolder would take, without making or filling it:
+// what --version names, for a run that must leave nothing behind.
+ProgramFolder plannedProgramFolder(const std::filesystem::path& executableFolder,
+                                   const std::filesystem::path& userDataHome);
+
 // chooseProgramFolder with the platform's per-user data folder.
 ProgramFolder findProgramFolder(const std::filesystem::path& executableFolder);
+// plannedProgramFolder with the platform's per-user data folder.
+ProgramFolder findPlannedProgramFolder(const std::filesystem::path& executableFolder);
 
 // The folder under which programs keep per-user data: $XDG_DATA_HOME, else
 // $HOME/.local/share on POSIX systems; %LOCALAPPDATA% on Windows. Empty when

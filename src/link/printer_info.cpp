@@ -82,9 +82,13 @@ std::vector<std::uint8_t> ask(PrinterLink& link, const Query& query) {
     return answer;
 }
 
+constexpr std::string_view kNotAsked = ": not asked (the printer is off line)";
+
 std::string byteLine(std::string_view name, const ByteAnswer& answer) {
     if (answer.state == AnswerState::None)
         return std::string(name) + ": no answer";
+    if (answer.state == AnswerState::NotAsked)
+        return std::string(name) + std::string(kNotAsked);
     return std::string(name) + ": " + hexByte(answer.value);
 }
 
@@ -94,6 +98,8 @@ std::string textLine(std::string_view name, const TextAnswer& answer) {
         return std::string(name) + ": no answer";
     case AnswerState::Garbled:
         return std::string(name) + ": unreadable answer";
+    case AnswerState::NotAsked:
+        return std::string(name) + std::string(kNotAsked);
     case AnswerState::Ok:
         break;
     }
@@ -122,6 +128,8 @@ std::string statusLine(std::string_view name, const ByteAnswer& answer, Words wo
         return std::string(name) + ": no answer";
     case AnswerState::Garbled:
         return std::string(name) + ": not a status answer (" + hexByte(answer.value) + ")";
+    case AnswerState::NotAsked:
+        return std::string(name) + std::string(kNotAsked);
     case AnswerState::Ok:
         break;
     }
@@ -131,11 +139,14 @@ std::string statusLine(std::string_view name, const ByteAnswer& answer, Words wo
 } // namespace
 
 bool PrinterInfo::answered() const {
+    const auto got = [](AnswerState s) {
+        return s == AnswerState::Ok || s == AnswerState::Garbled;
+    };
     for (const ByteAnswer* b : {&model, &type, &romVersion, &printer, &offLine, &error, &paper})
-        if (b->state != AnswerState::None)
+        if (got(b->state))
             return true;
     for (const TextAnswer* t : {&firmware, &maker, &modelName, &serialNumber})
-        if (t->state != AnswerState::None)
+        if (got(t->state))
             return true;
     return false;
 }
@@ -192,8 +203,8 @@ std::vector<std::string> printerInfoLines(const PrinterInfo& info) {
         textLine("maker", info.maker),          textLine("serial number", info.serialNumber),
         byteLine("model", info.model),
     };
-    if (info.type.state == AnswerState::None)
-        lines.push_back("type: no answer");
+    if (info.type.state == AnswerState::None || info.type.state == AnswerState::NotAsked)
+        lines.push_back(byteLine("type", info.type));
     else
         lines.push_back(
             "type: " +
@@ -245,18 +256,28 @@ PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& cho
     PrinterInfo& info = result.info;
     try {
         link.OpenSerialPort();
-        info.model = parseByteAnswer(ask(link, identity(kInfoModelId, AnswerForm::Byte)));
-        info.type = parseByteAnswer(ask(link, identity(kInfoTypeId, AnswerForm::Byte)));
-        info.romVersion = parseByteAnswer(ask(link, identity(kInfoRomVersion, AnswerForm::Byte)));
-        info.firmware = parseTextAnswer(ask(link, identity(kInfoFirmware, AnswerForm::Text)));
-        info.maker = parseTextAnswer(ask(link, identity(kInfoMaker, AnswerForm::Text)));
-        info.modelName = parseTextAnswer(ask(link, identity(kInfoModelName, AnswerForm::Text)));
-        info.serialNumber =
-            parseTextAnswer(ask(link, identity(kInfoSerialNumber, AnswerForm::Text)));
         info.printer = parseStatusAnswer(ask(link, status(kStatusPrinter)));
         info.offLine = parseStatusAnswer(ask(link, status(kStatusOffLine)));
         info.error = parseStatusAnswer(ask(link, status(kStatusError)));
         info.paper = parseStatusAnswer(ask(link, status(kStatusPaper)));
+        const bool offLine =
+            info.printer.state == AnswerState::Ok && (info.printer.value & kStatusOffLineBit);
+        if (offLine) {
+            for (ByteAnswer* b : {&info.model, &info.type, &info.romVersion})
+                b->state = AnswerState::NotAsked;
+            for (TextAnswer* t : {&info.firmware, &info.maker, &info.modelName, &info.serialNumber})
+                t->state = AnswerState::NotAsked;
+        } else if (info.answered()) {
+            info.model = parseByteAnswer(ask(link, identity(kInfoModelId, AnswerForm::Byte)));
+            info.type = parseByteAnswer(ask(link, identity(kInfoTypeId, AnswerForm::Byte)));
+            info.romVersion =
+                parseByteAnswer(ask(link, identity(kInfoRomVersion, AnswerForm::Byte)));
+            info.firmware = parseTextAnswer(ask(link, identity(kInfoFirmware, AnswerForm::Text)));
+            info.maker = parseTextAnswer(ask(link, identity(kInfoMaker, AnswerForm::Text)));
+            info.modelName = parseTextAnswer(ask(link, identity(kInfoModelName, AnswerForm::Text)));
+            info.serialNumber =
+                parseTextAnswer(ask(link, identity(kInfoSerialNumber, AnswerForm::Text)));
+        }
         link.CloseSerialPort();
     } catch (const LinkError& error) {
         result.outcome = reportLinkError(link, error);

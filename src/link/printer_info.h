@@ -63,9 +63,12 @@ inline constexpr std::uint8_t kPaperEnd = 0x60;
 
 // What one query got back.
 enum class AnswerState {
-    None,   // nothing within kInfoAnswerWaitMs
-    Ok,     // an answer of the form the query asks for
-    Garbled // something else arrived
+    None,    // nothing within kInfoAnswerWaitMs
+    Ok,      // an answer of the form the query asks for
+    Garbled, // something else arrived
+    NotAsked // the printer was off line: a printer holds such a query in its
+             // buffer and answers it when back on line, where the next
+             // operation would take the answer for its own reply
 };
 
 struct ByteAnswer {
@@ -120,7 +123,10 @@ inline constexpr std::string_view kInfoNeedsSerialMessage =
     "The printer can only be asked over the serial link; choose \"Serial\".";
 
 // Opens the chosen port, sends each query and waits up to kInfoAnswerWaitMs
-// for its answer with the window's events pumped, then closes the port.
+// for its answer with the window's events pumped, then closes the port. The
+// real-time statuses (DLE EOT) go first, since a printer answers them at once
+// even off line; a printer that answers none of them is silent, and one that
+// says it is off line is not sent the identity queries (GS I).
 // Shows nothing when the printer answered (the caller shows the lines);
 // otherwise shows why and returns Failed (silence, a port that failed) or
 // Refused (no port chosen, another transfer running, the parallel link).

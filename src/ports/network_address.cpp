@@ -102,6 +102,11 @@ PortError networkError(NetworkFault fault, const std::string& where, const std::
     switch (fault) {
     case NetworkFault::UnknownHost:
         return {"the printer's host name " + where + " is not known (" + detail + ")."};
+    case NetworkFault::LookupTimedOut:
+        return {"the printer's host name " + where + " could not be looked up within " +
+                std::to_string(kLookupLimit.count() / 1000) +
+                " s: no name server answered. The printer's address (such as 192.168.1.50) "
+                "works without one."};
     case NetworkFault::Refused:
         return {where + " refused the connection. Is it a network printer, and does it take raw "
                         "printing on that port?"};

@@ -3,6 +3,7 @@
 // acknowledged), the input queue count FIONREAD; a connection the printer
 // closed counts as a hang-up, as on a serial line.
 
+#include "ports/bounded_call.h"
 #include "ports/network_address.h"
 #include "ports/posix_device.h"
 #include "ports/serial_port.h"
@@ -57,11 +58,16 @@ public:
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        const std::string service = std::to_string(address->port);
-        const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
-        if (resolved != 0)
-            return networkError(NetworkFault::UnknownHost, address->host, ::gai_strerror(resolved));
+        // The lookup waits on the machine's resolver, which may never answer.
+        const auto lookup =
+            lookUpWithin(address->host, std::to_string(address->port), hints, kLookupLimit,
+                         kWaitSlice, ::getaddrinfo, ::freeaddrinfo, [this] { waitingOnDevice(); });
+        if (!lookup)
+            return networkError(NetworkFault::LookupTimedOut, address->host);
+        if (lookup->code != 0)
+            return networkError(NetworkFault::UnknownHost, address->host,
+                                ::gai_strerror(lookup->code));
+        addrinfo* found = lookup->found;
         // Each address the name has, in the order given, within one limit.
         const auto deadline = SteadyClock::now() + kConnectLimit;
         int lastError = ETIMEDOUT;
@@ -86,6 +92,13 @@ public:
         const int on = 1;
         ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        const int idle = static_cast<int>(kKeepAliveIdle.count());
+        const int interval = static_cast<int>(kKeepAliveInterval.count());
+        const unsigned unacknowledged = static_cast<unsigned>(kUnacknowledgedLimit.count());
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledged, sizeof unacknowledged);
         m_hungUp = false;
         return std::nullopt;
     }

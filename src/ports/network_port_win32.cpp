@@ -4,6 +4,7 @@
 // queue count is FIONREAD. A connection the printer closed counts as a
 // hang-up, as on a serial line.
 
+#include "ports/bounded_call.h"
 #include "ports/network_address.h"
 #include "ports/serial_port.h"
 #include "ports/system_ports.h"
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After winsock2.h, which it needs.
+#include <mstcpip.h>
 
 namespace ordalia {
 namespace {
@@ -95,11 +98,16 @@ public:
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        const std::string service = std::to_string(address->port);
-        const int resolved = ::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &found);
-        if (resolved != 0)
-            return networkError(NetworkFault::UnknownHost, address->host, systemMessage(resolved));
+        // The lookup waits on the machine's resolver, which may never answer.
+        const auto lookup =
+            lookUpWithin(address->host, std::to_string(address->port), hints, kLookupLimit,
+                         kWaitSlice, ::getaddrinfo, ::freeaddrinfo, [this] { waitingOnDevice(); });
+        if (!lookup)
+            return networkError(NetworkFault::LookupTimedOut, address->host);
+        if (lookup->code != 0)
+            return networkError(NetworkFault::UnknownHost, address->host,
+                                systemMessage(lookup->code));
+        addrinfo* found = lookup->found;
         const auto deadline = SteadyClock::now() + kConnectLimit;
         int lastError = WSAETIMEDOUT;
         for (addrinfo* a = found; a && m_socket == INVALID_SOCKET; a = a->ai_next) {
@@ -125,6 +133,16 @@ public:
                      sizeof on);
         ::setsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on),
                      sizeof on);
+        // Windows probes ten times (Vista and later) at the interval.
+        tcp_keepalive keepAlive{};
+        keepAlive.onoff = 1;
+        keepAlive.keepalivetime =
+            static_cast<ULONG>(std::chrono::milliseconds(kKeepAliveIdle).count());
+        keepAlive.keepaliveinterval =
+            static_cast<ULONG>(std::chrono::milliseconds(kKeepAliveInterval).count());
+        DWORD returned = 0;
+        WSAIoctl(m_socket, SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned,
+                 nullptr, nullptr);
         m_hungUp = false;
         return std::nullopt;
     }

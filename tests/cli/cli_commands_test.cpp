@@ -40,5 +40,29 @@ TEST(CliCommands, AnExceptionEndsTheCommandWithTheUnexpectedErrorMessage) {
     }
 }
 
+// The program folder is made and filled only for a command that runs on it:
+// asking for the help or the version, or naming the folder, leaves nothing.
+TEST(CliFolder, MadeOnlyForACommandThatRunsOnIt) {
+    Harness h;
+    const std::string named = h.folder.path().string();
+    const std::pair<std::vector<std::string>, int> kCases[] = {
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+        {{"--folder", named, "logo", "list"}, 0},
+        {{"logo", "list", "--folder", named}, 0},
+        {{"logo", "list"}, 1},
+    };
+    for (const auto& [words, made] : kCases) {
+        std::ostringstream out, err;
+        int prepared = 0;
+        const CliEnvironment environment{h.serial, h.parallel, h.clock, out, err, false, "", [&] {
+                                             ++prepared;
+                                             return h.folder.path();
+                                         }};
+        EXPECT_EQ(runCli(words, environment), kExitDone) << words.front() << err.str();
+        EXPECT_EQ(prepared, made) << words.front();
+    }
+}
+
 } // namespace
 } // namespace ordalia::cli

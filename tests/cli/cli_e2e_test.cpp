@@ -145,8 +145,8 @@ TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
         {"logo clear", 0, "", ""},
         {"logo list", 0, "", "", "0/255 logos"},
         {"info", 0, "",
-         "1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 43 1d 49 44 "
-         "10 04 01 10 04 02 10 04 03 10 04 04",
+         "10 04 01 10 04 02 10 04 03 10 04 04 "
+         "1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 43 1d 49 44",
          "model name: VIRTUAL-80\nfirmware: 1.00\nmaker: KOVIR\nserial number: 00000001\n"
          "model: 0x20\ntype: auto-cutter (0x02)\nROM version: 0x10\nprinter: on line\n"
          "cover: closed\npaper: ok\noff line: none\nerror: none\n"},

@@ -165,12 +165,14 @@ TEST(CompoundDownloadTest, WhatGoesOutWhat123BinHoldsAndWhatThePageShows) {
 
         // The 5 s pause after the request, however soon the printer answers;
         // silence is given up 10 s after the pause, or after a block.
-        if (c.sent > 0)
+        if (c.sent > 0) {
             EXPECT_NEAR(double(d.firstBlockAtMs - d.requestAtMs),
                         double(std::max<std::uint64_t>(5000, d.replyAfterMs)), 50);
-        if (std::string_view(c.message) == "Connecting Error !!")
+        }
+        if (std::string_view(c.message) == "Connecting Error !!") {
             EXPECT_NEAR(double(d.messageAtMs - d.lastWriteAtMs), d.silentFrom < 0 ? 15000 : 10000,
                         50);
+        }
         EXPECT_FALSE(d.openAtMessage || d.h.serial.isOpen()); // closed before the message
         EXPECT_EQ(d.labelShownAtMessage, c.steps >= 0);       // hidden once it is closed
         EXPECT_FALSE(d.label.visible || d.bar.visible);

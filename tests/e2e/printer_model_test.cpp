@@ -149,6 +149,8 @@ std::vector<Case> cases() {
          "DLE EOT 1 > 0x1A; DLE EOT 2 > 0x32; DLE EOT 4 > 0x7E", "", given({{"--paper", "end"}})},
         {"status: an open cover stops the printer",
          "DLE EOT 1 > 0x1A; DLE EOT 2 > 0x16; DLE EOT 4 > 0x12", "", given({{"--cover", "open"}})},
+        {"off line: GS I kept in the buffer, DLE EOT answered",
+         "GS \"I\" 1 > ; GS \"I\" 67 > ; DLE EOT 1 > 0x1A", "", given({{"--cover", "open"}})},
         {"identity as given",
          R"(GS "I" 65 > 0x5F "2.1" 0; GS "I" 66 > 0x5F "M" 0; GS "I" 67 > 0x5F "X-58" 0;
             GS "I" 68 > 0x5F "" 0)",

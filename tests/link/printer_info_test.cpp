@@ -12,11 +12,12 @@ namespace {
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
 
-// The eleven queries in the order they go out, three bytes each.
-const Bytes kWire = {0x1D /*GS*/, 'I',  1,  0x1D,         'I',          2,  0x1D, 'I',  3,
-                     0x1D,        'I',  65, 0x1D,         'I',          66, 0x1D, 'I',  67,
-                     0x1D,        'I',  68, 0x10 /*DLE*/, 0x04 /*EOT*/, 1,  0x10, 0x04, 2,
-                     0x10,        0x04, 3,  0x10,         0x04,         4};
+// The eleven queries in the order they go out, three bytes each: the four
+// real-time statuses, then the identity.
+const Bytes kWire = {0x10 /*DLE*/, 0x04 /*EOT*/, 1,  0x10, 0x04, 2,  0x10, 0x04, 3, 0x10, 0x04, 4,
+                     0x1D /*GS*/,  'I',          1,  0x1D, 'I',  2,  0x1D, 'I',  3, 0x1D, 'I',  65,
+                     0x1D,         'I',          66, 0x1D, 'I',  67, 0x1D, 'I',  68};
+constexpr std::size_t kStatusBytes = 12;
 
 struct Reply {
     Bytes bytes; // empty: no answer
@@ -34,10 +35,12 @@ Bytes text(std::string_view s) {
 // On line, with paper; every answer past its second byte comes 30 ms later,
 // so that a text is gathered over several reads.
 void answer(Harness& h, const Replies& changes) {
-    Replies replies = {{0, {{0x20}}},           {1, {{0x02}}},        {2, {{0x10}}},
-                       {3, {text("1.00")}},     {4, {text("KOVIR")}}, {5, {text("VIRTUAL-80")}},
-                       {6, {text("00000001")}}, {7, {{0x12}}},        {8, {{0x12}}},
-                       {9, {{0x12}}},           {10, {{0x12}}}};
+    Replies replies = {{0, {{0x12}}},           {1, {{0x12}}},
+                       {2, {{0x12}}},           {3, {{0x12}}},
+                       {4, {{0x20}}},           {5, {{0x02}}},
+                       {6, {{0x10}}},           {7, {text("1.00")}},
+                       {8, {text("KOVIR")}},    {9, {text("VIRTUAL-80")}},
+                       {10, {text("00000001")}}};
     for (const auto& [query, reply] : changes)
         replies[query] = reply;
     h.serial.onWrite = [&h, replies](const Bytes&) {
@@ -73,29 +76,38 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
          {"model name: VIRTUAL-80", "firmware: 1.00", "maker: KOVIR", "serial number: 00000001",
           "model: 0x20", "type: auto-cutter (0x02)", "ROM version: 0x10", "printer: on line",
           "cover: closed", "paper: ok", "off line: none", "error: none"}},
-        {"every status and type bit, a zero byte",
-         {{7, {{0x1A}}}, {8, {{0x7E}}}, {9, {{0x7A}}}, {10, {{0x7E}}}, {1, {{0x07}}}, {0, {{0}}}},
+        {"off line, every status bit: the identity is not asked",
+         {{0, {{0x1A}}}, {1, {{0x7E}}}, {2, {{0x7A}}}, {3, {{0x7E}}}},
          {"printer: off line", "cover: open", "paper: end",
           "off line: paper end, cover open, feed button, error",
           "error: auto-cutter, unrecoverable, auto-recoverable",
-          "type: two-byte characters, auto-cutter, display (0x07)", "model: 0x00"}},
+          "model name: not asked (the printer is off line)",
+          "type: not asked (the printer is off line)"},
+         nullptr,
+         Outcome::Done,
+         {},
+         kStatusBytes},
+        {"every type bit, a zero byte",
+         {{5, {{0x07}}}, {4, {{0}}}},
+         {"type: two-byte characters, auto-cutter, display (0x07)", "model: 0x00"}},
         {"fixed bits wrong: bit 0, bit 7, bit 1 clear, bit 4 clear; an empty text",
-         {{7, {{0x13}}}, {8, {{0x92}}}, {9, {{0x10}}}, {10, {{0x02}}}, {6, {{0x5F, 0}}}},
+         {{0, {{0x13}}}, {1, {{0x92}}}, {2, {{0x10}}}, {3, {{0x02}}}, {10, {{0x5F, 0}}}},
          {"printer: not a status answer (0x13)", "cover: not a status answer (0x92)",
           "error: not a status answer (0x10)", "paper: not a status answer (0x02)",
           "serial number: "}},
         {"texts: no header, no end, control bytes, too long",
-         {{3, {{'1', '.', 0}}},
-          {4, {{0x5F, 'K', 'O'}}},
-          {5, {{0x5F, 'A', 0x1B, 0xE9, 0}}},
-          {6, {text(std::string(81, 'x'))}}},
+         {{7, {{'1', '.', 0}}},
+          {8, {{0x5F, 'K', 'O'}}},
+          {9, {{0x5F, 'A', 0x1B, 0xE9, 0}}},
+          {10, {text(std::string(81, 'x'))}}},
          {"firmware: unreadable answer", "maker: unreadable answer", "model name: A??",
           "serial number: unreadable answer", "printer: on line"}},
         {"no answer; one paper sensor bit; 500 ms: an answer in the last one counts, not after",
-         {{0, {{0x21}, 499}}, {1, {}}, {5, {}}, {2, {{0x10}, 502}}, {9, {}}, {10, {{0x16}}}},
+         {{4, {{0x21}, 499}}, {5, {}}, {9, {}}, {6, {{0x10}, 502}}, {2, {}}, {3, {{0x16}}}},
          {"paper: near end", "model: 0x21", "type: no answer", "model name: no answer",
           "ROM version: no answer", "error: no answer"}},
-        {"silent printer", {}, {}, silent, Outcome::Failed, "did not answer", kWire.size(), 11},
+        // Silent to the statuses: the identity is not asked either.
+        {"silent printer", {}, {}, silent, Outcome::Failed, "did not answer", kStatusBytes, 4},
         {"no port chosen", {}, {}, noPort, Outcome::Refused, "Choose the printer's port", 0},
         {"parallel link", {}, {}, parallel, Outcome::Refused, "serial link", 0},
         {"another transfer running", {}, {}, nullptr, Outcome::Refused, "Another transfer", 0},

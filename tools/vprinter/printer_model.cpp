@@ -228,6 +228,7 @@ void PrinterModel::receive(std::uint8_t byte, TimePoint now) {
 
 void PrinterModel::advance(TimePoint now) {
     m_now = std::max(m_now, now);
+    releaseHeld();
     if (m_mode == PrinterMode::Programming && m_now >= m_programmingEnds) {
         m_mode = PrinterMode::EscPos;
         note("programming done" +
@@ -301,7 +302,38 @@ void PrinterModel::storeLogos() {
 
 // --- ESC/POS ---
 
+void PrinterModel::releaseHeld() {
+    if (m_held.empty() || m_options.state.offLine())
+        return;
+    std::vector<Held> kept;
+    kept.swap(m_held);
+    note("back on line: " + std::to_string(kept.size()) + " kept item(s) handled");
+    for (const Held& h : kept) {
+        if (h.printData)
+            onPrintData(h.raw.front());
+        else
+            onCommand(EscPosCommand{h.form, h.raw, h.malformed});
+    }
+}
+
+bool PrinterModel::holdWhileOffLine(const Held& held) {
+    releaseHeld();
+    if (!m_options.state.offLine())
+        return false;
+    // The real-time status is answered off line too; everything else waits
+    // in the buffer, GS I included, as a printer's does.
+    if (!held.printData && held.form && held.form->id == CommandId::DleEot)
+        return false;
+    if (!held.printData)
+        note(std::string(held.form ? held.form->name : "unknown") +
+             ": kept, the printer is off line");
+    m_held.push_back(held);
+    return true;
+}
+
 void PrinterModel::onPrintData(std::uint8_t byte) {
+    if (holdWhileOffLine({nullptr, {byte}, false, true}))
+        return;
     m_printData.push_back(byte);
     if (byte >= 0x20 && byte != 0x7F && m_textLine.size() < 200)
         m_textLine += static_cast<char>(byte);
@@ -317,6 +349,9 @@ void PrinterModel::flushTextLine() {
 }
 
 void PrinterModel::onCommand(const EscPosCommand& command) {
+    if (holdWhileOffLine({command.form, Bytes(command.raw.begin(), command.raw.end()),
+                          command.malformed, false}))
+        return;
     // The command ends with the byte now arriving, so it began raw.size() - 1
     // bytes before it.
     const std::uint64_t offset = m_received + 1 - command.raw.size();

@@ -71,14 +71,14 @@ struct WrongReply {
 struct Faults {
     // Answer nothing at all, and take no request as the start of an exchange.
     bool silent = false;
-    std::optional<WrongReply> wrongReply;
+    std::optional<WrongReply> wrongReply{};
     // Compound: blocks from this one on are taken but not answered.
-    std::optional<std::size_t> stopAnsweringAtBlock;
+    std::optional<std::size_t> stopAnsweringAtBlock{};
 };
 
 struct PrinterOptions {
     // Where the NV memory lives; empty: nothing is written or loaded.
-    std::filesystem::path nvFolder;
+    std::filesystem::path nvFolder{};
     // Silence after a font or firmware image while the printer "programs".
     Millis programmingTime{3000};
     // Every reply leaves this long after the byte it answers.
@@ -88,9 +88,9 @@ struct PrinterOptions {
     // Take the next 196,608 bytes as a firmware image sent without a request
     // (the firmware update with "Ignore printer's malfunction"). Once.
     bool expectRawFirmware = false;
-    Faults faults;
-    PrinterIdentity identity;
-    PrinterState state;
+    Faults faults{};
+    PrinterIdentity identity{};
+    PrinterState state{};
 };
 
 // The command-line options that set the state and the identity (--paper,
@@ -293,6 +293,20 @@ private:
     std::multimap<CommandId, CommandHandler> m_handlers;
     std::vector<CommandHandler> m_anyHandlers;
     std::vector<PrintDataHandler> m_printDataHandlers;
+
+    // What came while off line, kept in order until the printer is back on
+    // line: a command (its form and bytes) or one byte of print data.
+    struct Held {
+        const CommandForm* form = nullptr;
+        Bytes raw;
+        bool malformed = false;
+        bool printData = false;
+    };
+    std::vector<Held> m_held;
+    // Whether the byte or command now arriving is kept rather than handled,
+    // after handing over what was kept once the printer is back on line.
+    bool holdWhileOffLine(const Held& held);
+    void releaseHeld();
 };
 
 } // namespace ordalia::vprinter
