@@ -19,6 +19,13 @@ void Console::message(std::string_view text, std::string_view /*title*/) {
     m_err << text << '\n' << std::flush;
 }
 
+void Console::portOpened(std::string_view port) {
+    if (m_quiet)
+        return;
+    endLine();
+    m_err << "Opened " << port << ".\n" << std::flush;
+}
+
 bool Console::confirm(std::string_view /*text*/, std::string_view /*title*/) {
     return true;
 }

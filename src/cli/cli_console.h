@@ -25,6 +25,8 @@ public:
     bool confirm(std::string_view text, std::string_view title) override;
     // The command line names its files; no operation it runs asks for one.
     std::optional<FileChoice> openFile(const FileDialogRequest& request) override;
+    // "Opened COM 1 (/dev/ttyUSB0)." unless quiet.
+    void portOpened(std::string_view port) override;
     void processEvents() override {}
 
     // A line of the command's own, like a message.

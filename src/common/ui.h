@@ -47,6 +47,10 @@ public:
     virtual bool confirm(std::string_view text, std::string_view title) = 0;
     // An open-file dialog; nothing when the user cancels.
     virtual std::optional<FileChoice> openFile(const FileDialogRequest& request) = 0;
+    // Which device an operation opened ("COM 1 (/dev/ttyUSB0)"), said where
+    // nothing else shows it: the command line writes it on standard error,
+    // where the window shows it beside the port list all along.
+    virtual void portOpened(std::string_view port) { (void)port; }
 };
 
 // A status caption that a transfer shows while it runs.

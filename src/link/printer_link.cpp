@@ -82,7 +82,7 @@ void PrinterLink::OpenSerialPort() {
     if (!m_choice.networkSelected && m_choice.device.empty() && m_choice.portIndex == 0)
         fail("No serial port is chosen: the port list shows its blank entry. Please choose "
              "COM 1 to COM 8 from the list.");
-    m_hasLine = deviceKind(m_device) == DeviceKind::Line;
+    m_hasLine = deviceHasLine(m_device);
     std::string why;
     const auto settings = parseSerialSettings(m_choice.settings, &why);
     // With no line the settings are not used, so a text the line could not
@@ -96,6 +96,7 @@ void PrinterLink::OpenSerialPort() {
         m_services.serial.close();
     if (auto error = m_services.serial.open(m_device, m_settings))
         fail("Cannot open " + portDescription() + ": " + error->message);
+    m_services.dialogs.portOpened(portDescription());
     m_lineSinceUs = 0;
     m_lineBytes = 0;
 }

@@ -48,6 +48,10 @@ DeviceKind deviceKind(std::string_view device) {
     return DeviceKind::Line;
 }
 
+bool deviceHasLine(std::string_view device) {
+    return deviceKind(device) == DeviceKind::Line && !device.starts_with("/dev/ttyACM");
+}
+
 std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappingFile) {
     std::ifstream in(mappingFile);
     std::string line;

@@ -37,6 +37,13 @@ struct PortName {
 enum class DeviceKind { Line, UsbPrinter, Network };
 DeviceKind deviceKind(std::string_view device);
 
+// Whether the device sends at the speed of a line, so that the time its bytes
+// take can be reckoned from the line settings. Not a network printer or a USB
+// printer port, nor a USB device of the communications class (/dev/ttyACM*:
+// a printer's own USB port seen as a modem, or a USB-serial chip whose queue
+// empties at the speed of USB, not of the speed set).
+bool deviceHasLine(std::string_view device);
+
 // The entry's device among the ports `found` (as findSystemPorts() lists them).
 PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder,
                          const std::vector<FoundPort>& found);

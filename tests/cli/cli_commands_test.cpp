@@ -34,7 +34,9 @@ TEST(CliCommands, AnExceptionEndsTheCommandWithTheUnexpectedErrorMessage) {
         h.serial.onWrite = [&](const auto&) { thrower(); };
         EXPECT_EQ(runCli(words, {h.serial, h.parallel, h.clock, out, err, false, {}}), kExitFailed);
         const bool named = arguments.front() == "test-page";
-        EXPECT_EQ(err.str(), unexpectedErrorMessage(named ? &diskOnFire : nullptr) + "\n");
+        // After the line naming the device opened, unless quiet.
+        EXPECT_EQ(err.str(), (named ? "Opened COM 1 (/dev/ttyS0).\n" : std::string()) +
+                                 unexpectedErrorMessage(named ? &diskOnFire : nullptr) + "\n");
         EXPECT_FALSE(h.serial.isOpen());
         EXPECT_EQ(h.serial.events.back().kind, FakeSerialPort::Event::Close);
     }
