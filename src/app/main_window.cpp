@@ -26,6 +26,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ordalia::app {
 
@@ -229,6 +230,11 @@ void MainWindow::PrinterInfo_Click() {
         const PrinterInfoResult result = askPrinterInfo(*m_services, linkChoice());
         if (result.outcome == Outcome::Done)
             m_services->dialogs.message(printerInfoMessage(result.info));
+        // A printer found at another speed: offered to the speed list.
+        const auto found = std::find(kSbaudItems.begin(), kSbaudItems.end(), result.answersAt);
+        if (found != kSbaudItems.end() &&
+            m_services->dialogs.confirm("Choose " + result.answersAt + " in the speed list?", {}))
+            selectSbaud(static_cast<int>(found - kSbaudItems.begin()));
     });
 }
 

@@ -237,6 +237,32 @@ std::string printerInfoMessage(const PrinterInfo& info) {
     return text;
 }
 
+namespace {
+
+// The first settings of the list, other than the chosen, at which the printer
+// answers DLE EOT 1 with a status byte; empty when at none.
+std::string findPrinterSpeed(const Services& services, const LinkChoice& choice) {
+    for (auto it = kSbaudItems.rbegin(); it != kSbaudItems.rend(); ++it) {
+        if (*it == choice.settings)
+            continue;
+        LinkChoice other = choice;
+        other.settings = std::string(*it);
+        PrinterLink link(services, other);
+        try {
+            link.OpenSerialPort();
+            const ByteAnswer answer = parseStatusAnswer(ask(link, status(kStatusPrinter)));
+            link.CloseSerialPort();
+            if (answer.state == AnswerState::Ok)
+                return other.settings;
+        } catch (const LinkError&) {
+            return {};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& choice) {
     if (refuseWhileBusy(services))
         return {};
@@ -284,9 +310,14 @@ PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& cho
         return result;
     }
     if (!info.answered()) {
-        services.dialogs.message("The printer on " + link.portDescription() +
-                                 " did not answer. Check that it is switched on, cabled to "
-                                 "this port and set to the same speed.");
+        if (link.hasLine())
+            result.answersAt = findPrinterSpeed(services, choice);
+        services.dialogs.message(
+            "The printer on " + link.portDescription() + " did not answer at " + choice.settings +
+            "." +
+            (result.answersAt.empty()
+                 ? " Check that it is switched on, cabled to this port and set to the same speed."
+                 : " It answers at " + result.answersAt + ": choose that speed."));
         result.outcome = Outcome::Failed;
         return result;
     }

@@ -115,6 +115,9 @@ std::string printerInfoMessage(const PrinterInfo& info);
 struct PrinterInfoResult {
     Outcome outcome = Outcome::Refused;
     PrinterInfo info; // what was answered, when the outcome is Done
+    // A serial printer silent at the chosen settings that answered at others
+    // of the list: those settings ("9600,n,8,1").
+    std::string answersAt;
 };
 
 inline constexpr std::string_view kInfoChoosePortMessage =
@@ -126,7 +129,10 @@ inline constexpr std::string_view kInfoNeedsSerialMessage =
 // for its answer with the window's events pumped, then closes the port. The
 // real-time statuses (DLE EOT) go first, since a printer answers them at once
 // even off line; a printer that answers none of them is silent, and one that
-// says it is off line is not sent the identity queries (GS I).
+// says it is off line is not sent the identity queries (GS I). A serial
+// printer silent at the chosen settings is looked for at the others of the
+// list, with nothing but DLE EOT 1, each answer checked by its fixed bits:
+// a technician rarely knows the speed a printer was left at.
 // Shows nothing when the printer answered (the caller shows the lines);
 // otherwise shows why and returns Failed (silence, a port that failed) or
 // Refused (no port chosen, another transfer running, the parallel link).

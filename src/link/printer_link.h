@@ -131,6 +131,9 @@ public:
     void discardInput();
 
     // "COM 3 (/dev/ttyUSB0)": the entry and the device it means.
+    // Whether the opened device sends at the speed of a line (a serial port),
+    // not at its own pace (a USB printer port, a network printer).
+    bool hasLine() const { return m_hasLine; }
     std::string portDescription() const;
     const LinkChoice& choice() const { return m_choice; }
     const Services& services() const { return m_services; }

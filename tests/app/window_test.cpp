@@ -365,6 +365,18 @@ private Q_SLOTS:
         QVERIFY(!shown("NetHost") && shown("SPort") && shown("Sbaud"));
     }
 
+    void printerInfoFindsTheSpeedThePrinterWasLeftAt() {
+        open();
+        select("Sbaud", 3); // 115200
+        h->serial.onWrite = [&](const Bytes&) {
+            if (h->serial.settings().baud == 9600)
+                h->serial.reply({0x12});
+        };
+        click("PrinterInfo");
+        QCOMPARE(h->dialogs.questions.at(0).text, "Choose 9600,n,8,1 in the speed list?");
+        QCOMPARE(texts({"Sbaud"}), QStringLiteral("9600,n,8,1"));
+    }
+
     void anUnopenablePortIsNamedWithItsDevice() {
         h->folder.write("testpage/rec1.p", "text\n");
         h->folder.write("ports", "COM 2=/dev/ordalia-no-such-port\n");

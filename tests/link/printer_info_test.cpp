@@ -55,6 +55,12 @@ void answer(Harness& h, const Replies& changes) {
 TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
     using SetUp = std::function<void(Harness&)>;
     const SetUp silent = [](Harness& h) { h.serial.onWrite = nullptr; };
+    const SetUp answersAt9600 = [](Harness& h) {
+        h.serial.onWrite = [&h](auto&) {
+            if (h.serial.settings().baud == 9600)
+                h.serial.reply({0x12});
+        };
+    };
     const SetUp noPort = [](Harness& h) { h.choice.portIndex = 0; };
     const SetUp parallel = [](Harness& h) { h.choice.serialSelected = false; };
     const SetUp inUse = [](Harness& h) { h.serial.openError = {"busy"}; };
@@ -70,6 +76,7 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
         std::string message{};           // none when the printer answered
         std::size_t sent = kWire.size(); // the first bytes of kWire
         int silentWaits = 0;
+        int speedsTried = 0; // the other speeds of the list asked DLE EOT 1
     } const kCases[] = {
         {"healthy",
          {},
@@ -106,8 +113,26 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
          {{4, {{0x21}, 499}}, {5, {}}, {9, {}}, {6, {{0x10}, 502}}, {2, {}}, {3, {{0x16}}}},
          {"paper: near end", "model: 0x21", "type: no answer", "model name: no answer",
           "ROM version: no answer", "error: no answer"}},
-        // Silent to the statuses: the identity is not asked either.
-        {"silent printer", {}, {}, silent, Outcome::Failed, "did not answer", kStatusBytes, 4},
+        // Silent to the statuses: the identity is not asked either, and the
+        // other speeds of the list get DLE EOT 1 alone (after kWire's part).
+        {"silent printer",
+         {},
+         {},
+         silent,
+         Outcome::Failed,
+         "did not answer at 115200,n,8,1. Check that it is switched on",
+         kStatusBytes,
+         7,
+         3},
+        {"silent at the speed chosen, answering at 9600",
+         {},
+         {},
+         answersAt9600,
+         Outcome::Failed,
+         "did not answer at 115200,n,8,1. It answers at 9600,n,8,1: choose that speed.",
+         kStatusBytes,
+         6,
+         3},
         {"no port chosen", {}, {}, noPort, Outcome::Refused, "Choose the printer's port", 0},
         {"parallel link", {}, {}, parallel, Outcome::Refused, "serial link", 0},
         {"another transfer running", {}, {}, nullptr, Outcome::Refused, "Another transfer", 0},
@@ -126,11 +151,16 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
         h.dialogs.onMessage = [&](const Shown&) { closedAtMessage = !h.serial.isOpen(); };
         const auto result = askPrinterInfo(h.services(), h.choice);
         EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.answersAt, c.speedsTried && c.silentWaits < 7 ? "9600,n,8,1" : "");
         EXPECT_EQ(h.dialogs.texts().size(), c.message.empty() ? 0u : 1u);
         EXPECT_THAT(h.dialogs.texts(), ::testing::Each(::testing::HasSubstr(c.message)));
         EXPECT_TRUE(closedAtMessage);
         EXPECT_FALSE(h.serial.isOpen());
-        EXPECT_EQ(h.serial.written, Bytes(kWire.begin(), kWire.begin() + c.sent));
+        const Bytes query = {0x10, 0x04, 1}; // DLE EOT 1 at each other speed tried
+        Bytes wire(kWire.begin(), kWire.begin() + c.sent);
+        for (int i = 0; i < c.speedsTried; ++i)
+            wire.insert(wire.end(), query.begin(), query.end());
+        EXPECT_EQ(h.serial.written, wire);
         // The window kept its events through each silent half-second.
         EXPECT_GE(h.events.count, c.silentWaits * static_cast<int>(500 / kPumpIntervalMs - 1));
         for (const std::string& line : c.lines)

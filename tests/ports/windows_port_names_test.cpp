@@ -4,34 +4,21 @@
 
 #include "ports/windows_port_names.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace ordalia {
 namespace {
 
-struct Listed {
-    std::string device{};
-    std::string description{};
-    std::uint16_t vendorId = 0;
-    std::uint16_t productId = 0;
-    std::string serialNumber{};
-};
-
-std::vector<Listed> listed(const std::vector<FoundPort>& ports) {
-    std::vector<Listed> out;
-    for (const FoundPort& p : ports)
-        out.push_back({p.device, p.description, p.vendorId, p.productId, p.serialNumber});
+// "device | description | vid:pid | serial" for each port listed.
+std::vector<std::string> listed(const std::vector<FoundPort>& ports) {
+    std::vector<std::string> out;
+    char ids[16];
+    for (const FoundPort& p : ports) {
+        std::snprintf(ids, sizeof ids, "%04X:%04X", p.vendorId, p.productId);
+        out.push_back(p.device + " | " + p.description + " | " + ids + " | " + p.serialNumber);
+    }
     return out;
-}
-
-bool operator==(const Listed& a, const Listed& b) {
-    return a.device == b.device && a.description == b.description && a.vendorId == b.vendorId &&
-           a.productId == b.productId && a.serialNumber == b.serialNumber;
-}
-
-void PrintTo(const Listed& l, std::ostream* out) {
-    *out << l.device << " | " << l.description << " | " << std::hex << l.vendorId << ":"
-         << l.productId << " | " << l.serialNumber;
 }
 
 const char* const kPrinterPath =
@@ -75,13 +62,14 @@ TEST(WindowsPortNames, PortsAsDeviceManagerNamesThemThenUsbPrinters) {
         {"\\Device\\Serial0", "COM1"}, // the board's UART again
         {"\\Device\\Serial1", "COM2"}, // only the registry knows it (as under Wine)
     };
-    const std::vector<Listed> expected = {
-        {"COM1", "Communications Port (COM1)"},
-        {"COM2", "Serial1"},
-        {"COM3", "USB Serial Port (COM3)", 0x0403, 0x6001, "A6008ISP"},
-        {"COM4", "USB-SERIAL CH340 (COM4)", 0x1A86, 0x7523, ""},
-        {"COM12", "Prolific USB-to-Serial Comm Port (COM12)", 0x067B, 0x2303, ""},
-        {kPrinterPath, "Receipt Printer (USB Printing Support)", 0x0519, 0x2013, "20140601"},
+    const std::vector<std::string> expected = {
+        "COM1 | Communications Port (COM1) | 0000:0000 | ",
+        "COM2 | Serial1 | 0000:0000 | ",
+        "COM3 | USB Serial Port (COM3) | 0403:6001 | A6008ISP",
+        "COM4 | USB-SERIAL CH340 (COM4) | 1A86:7523 | ",
+        "COM12 | Prolific USB-to-Serial Comm Port (COM12) | 067B:2303 | ",
+        std::string(kPrinterPath) +
+            " | Receipt Printer (USB Printing Support) | 0519:2013 | 20140601",
     };
     EXPECT_EQ(listed(windowsPorts(com, printers, registry)), expected);
 }
