@@ -67,5 +67,38 @@ TEST(ProgramFolderTest, TheExecutablesFolderOrTheUsersFilledFromTheInstallation)
     }
 }
 
+// Two versions of the package in turn: a shipped file the user left as it was
+// follows the newer version; one the user changed is kept, the newer one laid
+// beside it with a note; a start with nothing newer changes nothing.
+TEST(ProgramFolderTest, ANewerVersionReplacesWhatTheUserLeftAndLaysItBesideWhatTheyChanged) {
+    const testing::TempFolder root;
+    const fs::path bin = root.path() / "usr/bin", home = root.path() / "home";
+    const fs::path mine = home / "ordalia";
+    root.write("usr/bin/ordalia-cli", "program");
+    const auto install = [&](const std::string& version) {
+        root.write("usr/share/ordalia/user_setting", version + " record");
+        root.write("usr/share/ordalia/testpage/rec1.p", version + " page");
+        EXPECT_EQ(chooseProgramFolder(bin, home).path, mine);
+    };
+    install("v1");
+    root.write("home/ordalia/user_setting", "downloaded"); // the user's own settings
+    install("v2");
+    EXPECT_EQ(fileText(mine / "testpage/rec1.p"), "v2 page");
+    EXPECT_EQ(fileText(mine / "user_setting"), "downloaded");
+    EXPECT_EQ(fileText(mine / "user_setting.new"), "v2 record");
+    const std::string notes = fileText(mine / "UPDATES.txt");
+    EXPECT_EQ(notes, "user_setting: you changed this file, so it was kept; the version this "
+                     "release ships lies beside it as user_setting.new.\n");
+    install("v2");
+    EXPECT_EQ(fileText(mine / "UPDATES.txt"), notes);
+    std::vector<std::string> files; // no temporary left behind
+    for (const auto& entry : fs::recursive_directory_iterator(mine))
+        if (entry.is_regular_file())
+            files.push_back(fs::relative(entry.path(), mine).generic_string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{".shipped", "UPDATES.txt", "testpage/rec1.p",
+                                               "user_setting", "user_setting.new"}));
+}
+
 } // namespace
 } // namespace ordalia

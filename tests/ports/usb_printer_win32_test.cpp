@@ -32,18 +32,11 @@ public:
     bool ready() const { return m_pipe != INVALID_HANDLE_VALUE; }
     void accept() { ConnectNamedPipe(m_pipe, nullptr); }
 
-    Bytes read(std::size_t size) {
+    Bytes read(std::size_t size) { // what one write put in the pipe
         Bytes bytes(size);
-        std::size_t done = 0;
-        while (done < size) {
-            DWORD got = 0;
-            if (!ReadFile(m_pipe, bytes.data() + done, static_cast<DWORD>(size - done), &got,
-                          nullptr) ||
-                got == 0)
-                break;
-            done += got;
-        }
-        bytes.resize(done);
+        DWORD got = 0;
+        ReadFile(m_pipe, bytes.data(), static_cast<DWORD>(size), &got, nullptr);
+        bytes.resize(got);
         return bytes;
     }
     void write(const Bytes& bytes) {
