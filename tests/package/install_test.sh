@@ -45,8 +45,14 @@ cli() {
 user="$work/home/.local/share/ordalia"
 set +e
 
-[ "$(cli --version | sed -n 's/^Program folder: //p')" = "$user" ]
-check $? "an installed ordalia-cli works in the user's folder"
+# The window starts only with Qt's platform plugins, which Qt's libraries
+# merely recommend: an install without recommends must still bring them.
+dpkg-deb -f "$work"/dist/ordalia_*.deb Depends | grep -q 'qt6-qpa-plugins'
+check $? "the package depends on Qt's platform plugins"
+
+[ "$(cli --version | sed -n 's/^Program folder: //p')" = "$user" ] && [ ! -e "$user" ] &&
+    cli --help >/dev/null && [ ! -e "$user" ]
+check $? "--version names the user's folder and, like --help, makes nothing"
 
 cli --port "$pty" test-page "Receipt 1"
 status=$?
@@ -68,5 +74,15 @@ written=$(find "$work" -newer "$work/before" -type f ! -path "$work/home/*" ! -p
 check $? "nothing is written outside the home: ${written:-none}"
 cmp -s "$root/usr/share/ordalia/user_setting" "$build/data/user_setting"
 check $? "the installed files are left as shipped"
+
+# The next version of the package: the test page the user left follows it,
+# the settings they downloaded are kept and the new default laid beside them.
+printf 'newer page\n' >"$root/usr/share/ordalia/testpage/rec1.p"
+printf 'newer record' >"$root/usr/share/ordalia/user_setting"
+cli logo list >/dev/null
+[ "$(cat "$user/testpage/rec1.p")" = "newer page" ] &&
+    cmp -s "$user/user_setting" "$work/printer/nv/settings.bin" &&
+    [ "$(cat "$user/user_setting.new")" = "newer record" ] && grep -q user_setting "$user/UPDATES.txt"
+check $? "a newer version replaces what the user left and keeps what they changed"
 
 [ "$failures" = 0 ]
