@@ -155,6 +155,16 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
     });
     connect(m_Frame1->SPort(), &QComboBox::currentTextChanged, this, &MainWindow::showPortDevice);
 
+    // An adapter plugged in or pulled out shows beside the port list within
+    // a look or two; never while a transfer has the port.
+    auto* followPlugging = new QTimer(this);
+    followPlugging->setInterval(kPortLookIntervalMs);
+    connect(followPlugging, &QTimer::timeout, this, [this] {
+        if (!m_gate.busy())
+            showPortDevice();
+    });
+    followPlugging->start();
+
     m_closeWhenIdle = new QTimer(this);
     m_closeWhenIdle->setInterval(100);
     connect(m_closeWhenIdle, &QTimer::timeout, this, [this] {

@@ -43,6 +43,8 @@ struct WindowParts {
 };
 
 inline constexpr const char* kWindowCaption = "Ordalia v13";
+// How often the window looks again at what the chosen port entry opens.
+inline constexpr int kPortLookIntervalMs = 2000;
 // Shown when the window is closed while a transfer runs.
 inline constexpr const char* kCloseAfterTransferMessage =
     "A transfer to the printer is still running. The window closes as soon as it has finished.";

@@ -30,6 +30,10 @@ Outcome info(const Command& c) {
 
 Outcome ports(const Command& c) {
     c.expectOperands(1);
+    if (c.options.check)
+        return checkPorts(
+            findSystemPorts(), c.services.serial,
+            parseSerialSettings(c.choice.settings, nullptr).value_or(SerialSettings{}), c.out);
     return listPorts(c.folder(), findSystemPorts(), c.out);
 }
 
@@ -43,13 +47,37 @@ const CommandRow kCommands[] = {
     {.name = "ports",
      .run = ports,
      .help = {{"ports", "list COM 1 to COM 8: the device each one opens and\n"
-                        "what it is"}}},
+                        "what it is"},
+              {"ports --check", "open each port found and say what stands in the\n"
+                                "way of one that does not open"}},
+     .options = {CommandOption::Check}},
 };
 
 } // namespace
 
 std::span<const CommandRow> infoPortsCommands() {
     return kCommands;
+}
+
+Outcome checkPorts(const std::vector<FoundPort>& found, SerialPort& port,
+                   const SerialSettings& settings, std::ostream& out) {
+    if (found.empty()) {
+        out << "No port was found on this computer: plug the printer's cable in, or check "
+               "that its driver is installed.\n";
+        return Outcome::Failed;
+    }
+    bool allOpened = true;
+    for (const FoundPort& p : found) {
+        out << p.device << (p.description.empty() ? "" : " (" + p.description + ")") << ": ";
+        if (const auto error = port.open(p.device, settings)) {
+            out << error->message << '\n';
+            allOpened = false;
+            continue;
+        }
+        port.close();
+        out << "opens\n";
+    }
+    return allOpened ? Outcome::Done : Outcome::Failed;
 }
 
 Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<FoundPort>& found,

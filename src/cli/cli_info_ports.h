@@ -2,6 +2,7 @@
 
 #include "common/outcome.h"
 #include "ports/port_finder.h"
+#include "ports/serial_port.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -11,6 +12,13 @@ namespace ordalia::cli {
 
 // `ordalia-cli ports`: what each port list entry, COM 1 to COM 8, means with
 // the ports `found` and the program folder's file "ports", one entry a line.
+// ports --check: opens each port found, with the settings given, and says in
+// a line each whether it opens or, in plain words, what stands in the way
+// (permission and how to get it, another program holding it, no device).
+// Done when every port opened, Failed otherwise.
+Outcome checkPorts(const std::vector<FoundPort>& found, SerialPort& port,
+                   const SerialSettings& settings, std::ostream& out);
+
 Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<FoundPort>& found,
                   std::ostream& out);
 

@@ -72,6 +72,7 @@ const OptionRow kOptions[] = {
     {.name = "ignore-malfunction",
      .flag = &CliOptions::ignoreMalfunction,
      .command = CommandOption::IgnoreMalfunction},
+    {.name = "check", .flag = &CliOptions::check, .command = CommandOption::Check},
     {.name = "width", .text = &CliOptions::width, .command = CommandOption::Width},
     {.name = "threshold", .text = &CliOptions::threshold, .command = CommandOption::Threshold},
 };

@@ -19,9 +19,9 @@ PrinterLink::PrinterLink(const Services& services, LinkChoice choice)
     else if (!m_choice.device.empty())
         m_device = m_choice.device;
     else if (m_choice.portIndex > 0) {
-        PortName name = resolvePortName(m_choice.portIndex, m_services.programFolder);
-        m_device = std::move(name.device);
-        m_deviceError = std::move(name.error);
+        m_portName = resolvePortName(m_choice.portIndex, m_services.programFolder);
+        m_device = m_portName.device;
+        m_deviceError = m_portName.error;
     }
     // A port call that waits on its device (a slow write, a connect) lets the
     // window process its events between its slices, as the link's own waits do.
@@ -97,6 +97,9 @@ void PrinterLink::OpenSerialPort() {
     if (auto error = m_services.serial.open(m_device, m_settings))
         fail("Cannot open " + portDescription() + ": " + error->message);
     m_services.dialogs.portOpened(portDescription());
+    // From now on the entry means this device, plugged in or not.
+    if (m_choice.device.empty() && !m_choice.networkSelected && m_choice.portIndex > 0)
+        pinPortName(m_choice.portIndex, m_portName, m_services.programFolder);
     m_lineSinceUs = 0;
     m_lineBytes = 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/services.h"
+#include "ports/port_names.h"
 #include "ports/serial_port.h"
 
 #include <array>
@@ -158,6 +159,7 @@ private:
     // False for a network printer or a printer's own USB port (set at open).
     bool m_hasLine = true;
     std::string m_deviceError; // why the port list entry has no device
+    PortName m_portName;       // what the port list entry named
     // When the line will have sent everything written to it, were it sending
     // at full speed (Clock::nowMicros): m_lineBytes since m_lineSinceUs. The
     // port's count does not show the bytes in its UART's FIFO; this tells how

@@ -72,6 +72,18 @@ PortName resolvePortName(int portNumber, const std::filesystem::path& programFol
     std::string mapped = mappedPortDevice(portNumber, programFolder / "ports");
     if (mapped.empty())
         return unmappedPortName(portNumber, found);
+    if (mapped.starts_with(kPinnedPrefix)) {
+        const std::string stable = mapped.substr(kPinnedPrefix.size());
+        for (const FoundPort& port : found)
+            if (port.stableName == stable)
+                return {port.device, true, port.description, {}};
+        PortName absent;
+        absent.fromMapping = true;
+        absent.error = "COM " + std::to_string(portNumber) + " is the USB port " + stable +
+                       ", which is not plugged in. Plug it in, or remove the entry's line from "
+                       "the file \"ports\" beside the program to take the port found first.";
+        return absent;
+    }
     PortName name{mapped, true, "named in the file \"ports\"", {}};
     // A by-id name is as good as the device it leads to.
     const std::string leaf = std::filesystem::path(mapped).filename().string();
@@ -82,6 +94,11 @@ PortName resolvePortName(int portNumber, const std::filesystem::path& programFol
         }
     }
     return name;
+}
+
+void pinPortName(int portNumber, const PortName& name, const std::filesystem::path& programFolder) {
+    if (!name.fromMapping && !name.pin.empty())
+        setMappedPortDevice(portNumber, name.pin, programFolder / "ports");
 }
 
 PortName resolvePortName(int portNumber, const std::filesystem::path& programFolder) {

@@ -28,7 +28,15 @@ struct PortName {
     bool fromMapping = false;
     std::string description; // what the device is, when known
     std::string error;       // why there is no device, to follow "Cannot open COM n: "
+    // For an entry the finder gave a device: what the file "ports" keeps
+    // once the entry is used, so that it goes on meaning that device and
+    // never another when it is unplugged (usb:NAME, NAME its stable name).
+    std::string pin = {};
 };
+
+// "usb:NAME" in the file "ports": the port the finder lists with that stable
+// name, wherever the system put it this time.
+inline constexpr std::string_view kPinnedPrefix = "usb:";
 
 // What kind of link a device name stands for: tcp://HOST[:PORT] is a network
 // printer, /dev/usb/lp<n> or a Windows device path (\\?\usb#vid_..., the USB
@@ -56,6 +64,10 @@ PortName unmappedPortName(int portNumber, const std::vector<FoundPort>& found);
 // One line for the entry: "COM 1 = /dev/ttyUSB0, FT232R USB UART", or
 // "COM 5 = no port".
 std::string portEntryText(int portNumber, const PortName& name);
+
+// Keeps `name.pin` as the entry's line in the program folder's "ports" when
+// the finder chose the device; does nothing for an entry the file names.
+void pinPortName(int portNumber, const PortName& name, const std::filesystem::path& programFolder);
 
 // Reads the mapping file's entry for `portNumber`; empty when none.
 std::string mappedPortDevice(int portNumber, const std::filesystem::path& mappingFile);

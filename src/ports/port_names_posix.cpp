@@ -31,6 +31,8 @@ PortName unmappedPortName(int portNumber, const std::vector<FoundPort>& found) {
     const FoundPort& port = found[static_cast<std::size_t>(portNumber) - 1];
     name.device = port.device;
     name.description = port.description;
+    // A USB port is kept by its stable name; a built-in one is its device.
+    name.pin = port.usb ? std::string(kPinnedPrefix) + port.stableName : port.device;
     return name;
 }
 

@@ -27,8 +27,11 @@ PortError errorFromErrno(int code, const std::string& device, const DeviceAdvice
     case EPERM:
         return {"permission denied on " + device + ". " + advice.permission};
     case EBUSY:
-    case EWOULDBLOCK:
-        return {device + " is in use by another program" + advice.busy + "."};
+    case EWOULDBLOCK: {
+        const std::string holders = deviceHolders(device);
+        return {device + " is in use by another program" +
+                (holders.empty() ? advice.busy : " (" + holders + ")") + "."};
+    }
     case ENOTTY:
         return {device + " is not a serial port."};
     default:

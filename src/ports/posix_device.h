@@ -57,6 +57,17 @@ UniqueFd openExclusive(const std::string& device, const DeviceAdvice& advice, Po
 // Lets go of the lock and closes.
 void closeExclusive(UniqueFd& fd);
 
+// The other programs that have `device` open, as "ModemManager (pid 812),
+// cupsd (pid 99)"; empty when none is seen or the system does not tell.
+std::string deviceHolders(const std::string& device);
+
+// Asks a serial driver to hand over received bytes at once rather than
+// gathering them: a USB-serial adapter's chip (an FTDI's latency timer) then
+// sends each reply in the next USB frame instead of up to 16 ms later, which
+// the thousands of answered blocks of a compound font feel. Where the driver
+// or the system has no such setting (a pseudo-terminal), nothing changes.
+void requestLowLatency(int fd);
+
 // Waits up to `limit` for `fd` to have bytes to read, on the kernel's notice.
 // False at once when it cannot be waited on so (it reports a hang-up or an
 // error with nothing to read): the caller then looks on a clock of its own.

@@ -135,6 +135,7 @@ public:
             return error;
         if (auto lineError = setLine(fd.get(), device, settings, speed))
             return lineError;
+        requestLowLatency(fd.get());
         // A reply an earlier operation left unread is not ours. The output side
         // is left alone: every send waits for its queue to empty, and on a
         // pseudo-terminal (whose queue always counts 0) a flush here would

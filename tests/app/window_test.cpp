@@ -377,6 +377,17 @@ private Q_SLOTS:
         QCOMPARE(texts({"Sbaud"}), QStringLiteral("9600,n,8,1"));
     }
 
+    void theLabelFollowsAPortPluggedIn() {
+        open();
+        select("SPort", 2);
+        const QString before = control<QLabel>("PortDevice")->text();
+        h->folder.write("ports", "COM 2=/dev/ordalia-plugged-in\n");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            control<QLabel>("PortDevice")->text().contains("ordalia-plugged-in"),
+            3 * app::kPortLookIntervalMs);
+        QVERIFY(!before.contains("ordalia-plugged-in"));
+    }
+
     void anUnopenablePortIsNamedWithItsDevice() {
         h->folder.write("testpage/rec1.p", "text\n");
         h->folder.write("ports", "COM 2=/dev/ordalia-no-such-port\n");

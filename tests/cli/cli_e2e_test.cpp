@@ -172,8 +172,9 @@ TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
             EXPECT_EQ(got, hexBytes(c.sent));
         else
             EXPECT_FALSE(std::ranges::search(got, program.read(c.sent.substr(1))).empty());
-        if (!got.empty())
+        if (!got.empty()) {
             EXPECT_TRUE(opened && err.str().find("/dev/pts/") != std::string::npos) << err.str();
+        }
         EXPECT_FALSE(serial->isOpen());
     }
     EXPECT_EQ(parallel.data(0x278), hexBytes("1b 40 48 69"));

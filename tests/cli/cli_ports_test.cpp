@@ -39,5 +39,35 @@ TEST(CliPorts, APortNoEntryOpensIsStillListed) {
         << out.str();
 }
 
+TEST(CliPorts, CheckOpensEachPortFoundAndSaysWhatStandsInTheWay) {
+    FoundPort adapter, printer;
+    adapter.device = "/dev/ttyUSB0";
+    adapter.description = "FT232R USB UART";
+    printer.device = "/dev/usb/lp0";
+    const std::optional<PortError> denied =
+        PortError{"/dev/usb/lp0: permission denied. USB printer ports belong to the group lp."};
+    const struct Case {
+        std::vector<FoundPort> found;
+        std::optional<PortError> openError;
+        Outcome outcome;
+        std::string said;
+    } kCases[] = {
+        {{adapter, printer},
+         {},
+         Outcome::Done,
+         "/dev/ttyUSB0 (FT232R USB UART): opens\n/dev/usb/lp0: opens\n"},
+        {{printer}, denied, Outcome::Failed, "/dev/usb/lp0: " + denied->message + "\n"},
+        {{}, {}, Outcome::Failed, "No port was found on this computer"},
+    };
+    for (const Case& c : kCases) {
+        ordalia::testing::Harness h;
+        h.serial.openError = c.openError;
+        std::ostringstream out;
+        EXPECT_EQ(checkPorts(c.found, h.serial, SerialSettings{}, out), c.outcome);
+        EXPECT_EQ(out.str().rfind(c.said, 0), 0u) << out.str();
+        EXPECT_FALSE(h.serial.isOpen());
+    }
+}
+
 } // namespace
 } // namespace ordalia::cli

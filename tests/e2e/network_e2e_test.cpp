@@ -6,18 +6,12 @@
 #include "compound/compound_download.h"
 #include "firmware/firmware_update.h"
 #include "support/bytes.h"
+#include "support/loopback_listener.h"
 #include "support/printer_on_tcp.h"
 #include "tcp_line.h"
 #include "testprint/test_pages.h"
 
-#include <arpa/inet.h>
-#include <condition_variable>
 #include <gmock/gmock.h>
-#include <mutex>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace ordalia {
 namespace {
@@ -97,69 +91,15 @@ TEST_F(NetworkE2E, APrinterThatClosesTheConnectionMidImageEndsTheUpdate) {
     EXPECT_FALSE(printer->firmwareImage().has_value());
 }
 
-// A printer that accepts, reads the first 512 bytes and reads no more, with a
-// receive buffer of the smallest size, so what it leaves unread stays
-// unacknowledged (a printer whose buffer is full, jammed with its paper out).
-class StalledPrinter {
-public:
-    StalledPrinter() {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int small = 1;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(m_listener, 1);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_reader = std::thread([this] {
-            const int connection = ::accept(m_listener, nullptr, nullptr);
-            std::uint8_t buffer[512];
-            std::size_t got = 0;
-            while (connection >= 0 && got < sizeof buffer) {
-                const ssize_t n = ::recv(connection, buffer + got, sizeof buffer - got, 0);
-                if (n <= 0)
-                    break;
-                got += static_cast<std::size_t>(n);
-            }
-            std::unique_lock lock(m_mutex);
-            m_end.wait(lock, [this] { return m_ending; });
-            if (connection >= 0)
-                ::close(connection);
-        });
-    }
-    ~StalledPrinter() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_ending = true;
-        }
-        m_end.notify_all();
-        ::shutdown(m_listener, SHUT_RDWR);
-        m_reader.join();
-        ::close(m_listener);
-    }
-    std::string where() const { return "127.0.0.1:" + std::to_string(m_port); }
-
-private:
-    int m_listener = -1;
-    int m_port = 0;
-    std::thread m_reader;
-    std::mutex m_mutex;
-    std::condition_variable m_end;
-    bool m_ending = false;
-};
-
 TEST_F(NetworkE2E, APageThePrinterStoppedTakingIsAStallNeverTransmitDone) {
     for (const std::size_t size : {16384u, 65536u, 50u * 256u, 16385u}) {
-        StalledPrinter stalled;
-        choice.host = stalled.where();
+        LoopbackListener stalled;
+        choice.host = stalled.where.substr(6); // without tcp://
         program.write("testpage/rec1.p", pseudoRandomBytes(size, 4));
         dialogs.messages.clear();
         EXPECT_EQ(SendTestPage(services(), choice, "testpage/rec1.p"), Outcome::Failed) << size;
         EXPECT_THAT(dialogs.texts(),
-                    ElementsAre(AllOf(HasSubstr("tcp://" + stalled.where()),
+                    ElementsAre(AllOf(HasSubstr(stalled.where),
                                       ContainsRegex("did not send|took no more bytes"))))
             << size;
         EXPECT_FALSE(serial->isOpen());

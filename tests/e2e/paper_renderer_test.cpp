@@ -150,8 +150,9 @@ TEST(PaperRenderer, DotsOfEachStream) {
         ASSERT_EQ(pages.size(), c.height == 0 ? 0u : 1u);
         const DotImage page = pages.empty() ? DotImage() : pages[0].image;
         EXPECT_EQ(window(page, c.x, c.y, c.dots), c.dots);
-        if (c.height >= 0)
+        if (c.height >= 0) {
             EXPECT_EQ(page.height, c.height);
+        }
     }
 }
 
@@ -299,8 +300,9 @@ TEST(BarcodeDrawing, UpcAWithoutItsZerosIsItsUpcE) {
         SCOPED_TRACE(upcA);
         const auto printed = encodeBarcode(66, upcA);
         ASSERT_EQ(printed.has_value(), *upcE != '\0');
-        if (printed)
+        if (printed) {
             EXPECT_EQ(printed->bars.dots, encodeBarcode(1, upcE)->bars.dots);
+        }
     }
 }
 

@@ -54,5 +54,31 @@ TEST(PortNames, EntriesNamedByTheFileOrThePortsFound) {
               "COM 1=/dev/pts/4\n");
 }
 
+// An entry the finder gave a USB adapter is kept by the adapter's stable name
+// once used: it follows the adapter to another device node and, unplugged,
+// names it instead of taking another port.
+TEST(PortNames, AnEntryKeptByItsAdaptersNameNeverTakesAnother) {
+    ordalia::testing::TempFolder folder;
+    FoundPort adapter, uart;
+    adapter.device = "/dev/ttyUSB3";
+    adapter.stableName = "usb-FTDI_FT232R_USB_UART_A6008isP-if00-port0";
+    adapter.description = "FT232R USB UART";
+    uart.device = "/dev/ttyS0";
+    PortName found{"/dev/ttyUSB0", false, "FT232R USB UART", {}, "usb:" + adapter.stableName};
+    pinPortName(1, found, folder.path());
+    found.fromMapping = true; // an entry the file names stays as it is
+    found.pin = "usb:other";
+    pinPortName(1, found, folder.path());
+
+    const PortName moved = resolvePortName(1, folder.path(), {uart, adapter});
+    EXPECT_EQ(portEntryText(1, moved), "COM 1 = /dev/ttyUSB3, FT232R USB UART");
+    const PortName unplugged = resolvePortName(1, folder.path(), {uart});
+    EXPECT_EQ(portEntryText(1, unplugged), "COM 1 = no port");
+    EXPECT_EQ(unplugged.error,
+              "COM 1 is the USB port usb-FTDI_FT232R_USB_UART_A6008isP-if00-port0, which is not "
+              "plugged in. Plug it in, or remove the entry's line from the file \"ports\" beside "
+              "the program to take the port found first.");
+}
+
 } // namespace
 } // namespace ordalia

@@ -21,7 +21,7 @@ inline constexpr int kPaperDots58mm = 384;
 struct RenderOptions {
     // Each finished page is written here as page-0001.png, page-0002.png ...;
     // empty: nothing is written.
-    std::filesystem::path outputFolder;
+    std::filesystem::path outputFolder{};
     // Paper width until the printer's settings say otherwise (printer mode
     // "2 inch" gives 384 dots, the others 576).
     int paperDots = kPaperDots80mm;
@@ -31,7 +31,7 @@ struct RenderOptions {
     bool keepPages = true;
     // The characters before any font download. Without one every character
     // prints as a box.
-    std::optional<FontImage> defaultFont;
+    std::optional<FontImage> defaultFont{};
     // Paper longer than this without a cut is written as a page of its own
     // and continued on the next, so an endless stream cannot fill the memory.
     int maxPageDots = 16384;
