@@ -29,3 +29,11 @@ set(ORDALIA_QT_WINDOWS_RUNTIME
     bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll
     bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll
     plugins/platforms/qwindows.dll plugins/styles/qwindowsvistastyle.dll)
+
+# The folder, beside a program, where Qt looks for `file` of the list above:
+# the program's own for a DLL, the plugin's kind for a plugin.
+function(ordalia_qt_runtime_folder file out)
+    string(REGEX REPLACE "^(bin|plugins)/?" "" relative ${file})
+    get_filename_component(folder ${relative} DIRECTORY)
+    set(${out} ${folder} PARENT_SCOPE)
+endfunction()

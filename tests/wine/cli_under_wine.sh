@@ -15,7 +15,6 @@ cli="$folder/ordalia-cli.exe"
 work=$(mktemp -d)
 trap wine_cleanup EXIT
 
-failures=0
 # True once the printer's capture holds the file's bytes (it may trail the
 # program's end by a moment); waits up to 5 s.
 arrived() { # arrived CAPTURE FILE
@@ -25,12 +24,6 @@ arrived() { # arrived CAPTURE FILE
     done
     cmp -s "$1" "$2"
 }
-check() { # check CONDITION-STATUS TEXT
-    if [ "$1" = 0 ]; then echo "ok: $2"; else echo "FAILED: $2" >&2; failures=$((failures + 1)); fi
-}
-
-# The Windows name of a file of this machine (Wine's drive Z: is its root).
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 wine_start_printer good
 good_pty=$pty

@@ -13,11 +13,6 @@ wine_prefix_ready
 
 work=$(mktemp -d)
 trap wine_cleanup EXIT
-failures=0
-check() { # check CONDITION-STATUS TEXT
-    if [ "$1" = 0 ]; then echo "ok: $2"; else echo "FAILED: $2" >&2; failures=$((failures + 1)); fi
-}
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 wine_start_printer good
 good_pty=$pty

@@ -44,6 +44,15 @@ wine_stop_prefix() {
     return 0
 }
 
+# The end-to-end scripts count their failed checks and go on after one.
+failures=0
+check() { # check CONDITION-STATUS TEXT
+    if [ "$1" = 0 ]; then echo "ok: $2"; else echo "FAILED: $2" >&2; failures=$((failures + 1)); fi
+}
+
+# The Windows name of a file of this machine (Wine's drive Z: is its root).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
 # The scripts that run programs of the prefix against the native virtual
 # printer share these. They need `vprinter` (its path) and `work` (a folder of
 # their own) set, and keep the pids of what they start in `pids`.
