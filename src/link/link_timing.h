@@ -13,6 +13,9 @@ namespace ordalia {
 inline constexpr std::uint8_t kAckByte = 0xAA;
 inline constexpr std::uint32_t kReplyWaitMs = 10000;
 inline constexpr std::uint32_t kReplyPollUs = 200; // between looks at the input queue
+// Where the port cannot tell what the printer has taken, a transfer ends by
+// asking its status; the answer must come within this.
+inline constexpr std::uint32_t kConfirmWaitMs = kReplyWaitMs;
 
 // Parallel port registers and handshake.
 inline constexpr std::uint16_t kLptBase[2] = {0x378, 0x278};

@@ -36,10 +36,6 @@ std::string hexByte(std::uint8_t b) {
     return text;
 }
 
-bool isStatus(std::uint8_t b) {
-    return (b & kStatusFixedMask) == kStatusFixedBits;
-}
-
 bool complete(AnswerForm form, std::span<const std::uint8_t> bytes) {
     return form == AnswerForm::Text ? textAnswerComplete(bytes) : !bytes.empty();
 }
@@ -160,7 +156,7 @@ ByteAnswer parseByteAnswer(std::span<const std::uint8_t> bytes) {
 ByteAnswer parseStatusAnswer(std::span<const std::uint8_t> bytes) {
     if (bytes.empty())
         return {};
-    return {isStatus(bytes.front()) ? AnswerState::Ok : AnswerState::Garbled, bytes.front()};
+    return {isStatusByte(bytes.front()) ? AnswerState::Ok : AnswerState::Garbled, bytes.front()};
 }
 
 bool textAnswerComplete(std::span<const std::uint8_t> bytes) {

@@ -36,16 +36,11 @@ inline constexpr std::uint8_t kTypeTwoByteCharacters = 0x01;
 inline constexpr std::uint8_t kTypeAutoCutter = 0x02;
 inline constexpr std::uint8_t kTypeDisplay = 0x04;
 
-// DLE EOT n: one status byte each.
-inline constexpr std::array<std::uint8_t, 2> kDleEot = {0x10, 0x04};
-inline constexpr std::uint8_t kStatusPrinter = 1;
+// DLE EOT n (kDleEot, kStatusPrinter and the fixed bits in printer_link.h):
+// one status byte each.
 inline constexpr std::uint8_t kStatusOffLine = 2;
 inline constexpr std::uint8_t kStatusError = 3;
 inline constexpr std::uint8_t kStatusPaper = 4;
-// Every status byte has bits 1 and 4 set and bits 0 and 7 clear; a byte that
-// does not is something else (a late identity text, line noise).
-inline constexpr std::uint8_t kStatusFixedMask = 0x93;
-inline constexpr std::uint8_t kStatusFixedBits = 0x12;
 // n = 1
 inline constexpr std::uint8_t kStatusOffLineBit = 0x08;
 // n = 2

@@ -8,6 +8,8 @@
 #include "ports/port_names.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <utility>
 
 namespace ordalia {
@@ -102,11 +104,14 @@ void PrinterLink::OpenSerialPort() {
         pinPortName(m_choice.portIndex, m_portName, m_services.programFolder);
     m_lineSinceUs = 0;
     m_lineBytes = 0;
+    m_unconfirmed = false;
 }
 
 void PrinterLink::CloseSerialPort() {
     try {
         flush();
+        if (m_unconfirmed && m_services.serial.isOpen() && !m_services.serial.countsDelivery())
+            confirmDelivery();
     } catch (const LinkError&) {
         if (m_services.serial.isOpen())
             m_services.serial.close();
@@ -114,6 +119,33 @@ void PrinterLink::CloseSerialPort() {
     }
     if (m_services.serial.isOpen())
         m_services.serial.close();
+}
+
+void PrinterLink::confirmDelivery() {
+    // A printer reads the stream in order and answers a real-time status
+    // query as soon as it reads it, so its answer shows it has read every
+    // byte sent before the query.
+    (void)m_services.serial.readAll();
+    const std::array<std::uint8_t, 3> query = {kDleEot[0], kDleEot[1], kStatusPrinter};
+    if (auto error = m_services.serial.write(query))
+        fail("Sending to " + portDescription() + " failed: " + error->message);
+    Clock& clock = m_services.clock;
+    const std::uint32_t start = clock.tickMs();
+    do {
+        if (!m_services.serial.waitForInput(std::chrono::milliseconds(kPumpIntervalMs)))
+            clock.sleepMicros(kReplyPollUs);
+        if (m_services.serial.inputQueueCount() < 0)
+            break;
+        for (const std::uint8_t b : m_services.serial.readAll())
+            if (isStatusByte(b)) {
+                m_unconfirmed = false;
+                return;
+            }
+        keepWindowAlive();
+    } while (elapsedMs(start, clock.tickMs()) <= kConfirmWaitMs);
+    fail("The bytes went out to " + portDescription() + ", but the printer did not answer a " +
+         "status query sent after them within " + std::to_string(kConfirmWaitMs / 1000) +
+         " s, so it may not have received them all. Is it on line, with paper?");
 }
 
 std::size_t PrinterLink::runLimit() const {
@@ -170,6 +202,7 @@ void PrinterLink::writeAndDrain(std::span<const std::uint8_t> bytes, std::size_t
         m_lineBytes = 0;
     }
     m_lineBytes += bytes.size();
+    m_unconfirmed = true;
     drainOutput(bytes.size(), leaveWaiting);
     // A run that went straight into a FIFO sleeps on nothing; the pump still
     // comes every kPumpIntervalMs across the runs of a page.
@@ -262,6 +295,7 @@ void PrinterLink::SendParallelByte(std::uint8_t b) {
 
 std::uint8_t PrinterLink::RS_ACK() {
     flush();
+    m_unconfirmed = false; // the reply, or none, says it
     Clock& clock = m_services.clock;
     const std::uint32_t start = clock.tickMs();
     int waiting = 0;
@@ -317,6 +351,9 @@ int PrinterLink::inputQueueCount() {
 
 std::vector<std::uint8_t> PrinterLink::readInput() {
     flush();
+    // An operation that reads the printer's answers judges from them whether
+    // the printer had what went before.
+    m_unconfirmed = false;
     return m_services.serial.readAll();
 }
 

@@ -44,6 +44,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// DLE EOT n, the real-time status query: a printer answers it with one byte
+// as soon as it reads it, ahead of what it still has to print.
+inline constexpr std::array<std::uint8_t, 2> kDleEot = {0x10, 0x04};
+inline constexpr std::uint8_t kStatusPrinter = 1;
+// Every status byte has bits 1 and 4 set and bits 0 and 7 clear; a byte that
+// does not is something else (a late identity text, line noise).
+inline constexpr std::uint8_t kStatusFixedMask = 0x93;
+inline constexpr std::uint8_t kStatusFixedBits = 0x12;
+inline constexpr bool isStatusByte(std::uint8_t b) {
+    return (b & kStatusFixedMask) == kStatusFixedBits;
+}
+
 // Reply outcomes of RS_ACK.
 inline constexpr std::uint8_t kReplyNone = 0;     // nothing within 10,000 ms
 inline constexpr std::uint8_t kReplyRefused = 1;  // first byte not 0xAA
@@ -147,6 +159,9 @@ private:
     std::size_t runLimit() const;
     // Time the line takes for `bytes` at the port's speed and framing.
     std::uint64_t lineMicros(std::size_t bytes) const;
+    // On a port whose count does not show what the printer has taken: asks
+    // DLE EOT 1 and waits for its status byte, or fails.
+    void confirmDelivery();
     [[noreturn]] void fail(const std::string& what);
     // Pumps the window's events when kPumpIntervalMs have passed since the
     // last pump; sends and reads nothing.
@@ -173,6 +188,9 @@ private:
     std::uint64_t m_runSinceUs = 0;
     // The last run was drained only down to kNoLineRunWindow bytes.
     bool m_leftWaiting = false;
+    // Bytes were written after which the operation has not looked for an
+    // answer of the printer.
+    bool m_unconfirmed = false;
 };
 
 } // namespace ordalia

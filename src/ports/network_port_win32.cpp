@@ -1,9 +1,15 @@
 // A network printer on Windows: one TCP connection through Winsock to the
-// printer's raw printing port. Windows has no count of unacknowledged bytes,
-// so the output queue counts 0 once send() has taken the bytes; the input
-// queue count is FIONREAD. A connection the printer closed counts as a
-// hang-up, as on a serial line.
+// printer's raw printing port. The output queue counts the bytes the printer
+// has not acknowledged, from what send() took, what the system has sent and
+// what is still in flight (SIO_TCP_INFO, Windows 10 1703 and later). Where
+// the system has no such count the port says so (countsDelivery) and counts
+// 0 once send() has taken the bytes. The input queue count is FIONREAD. A
+// connection the printer closed counts as a hang-up, as on a serial line.
 
+// TCP_INFO_v0 is declared for Windows 10 1703 and later; the port asks at run
+// time whether the system has it.
+#undef NTDDI_VERSION
+#define NTDDI_VERSION 0x0A000003
 #include "ports/bounded_call.h"
 #include "ports/network_address.h"
 #include "ports/serial_port.h"
@@ -144,8 +150,12 @@ public:
         WSAIoctl(m_socket, SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned,
                  nullptr, nullptr);
         m_hungUp = false;
+        m_taken = 0;
+        m_countsDelivery = tcpInfo().has_value();
         return std::nullopt;
     }
+
+    bool countsDelivery() const override { return m_countsDelivery; }
 
     void close() override {
         if (m_socket == INVALID_SOCKET)
@@ -171,6 +181,7 @@ public:
                 ::send(m_socket, reinterpret_cast<const char*>(bytes.data() + done), chunk, 0);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
+                m_taken += static_cast<std::uint64_t>(n);
                 deadline = SteadyClock::now() + kWriteLimit;
                 continue;
             }
@@ -209,7 +220,14 @@ public:
     int outputQueueCount() override {
         if (m_socket == INVALID_SOCKET || peerGone())
             return -1;
-        return 0;
+        if (!m_countsDelivery)
+            return 0;
+        const auto info = tcpInfo();
+        if (!info)
+            return -1;
+        // Taken by send() but not yet sent, and sent but not acknowledged.
+        const std::uint64_t unsent = m_taken > info->BytesOut ? m_taken - info->BytesOut : 0;
+        return static_cast<int>(std::min<std::uint64_t>(unsent + info->BytesInFlight, 0x7FFFFFFF));
     }
 
     int inputQueueCount() override {
@@ -240,6 +258,17 @@ public:
     }
 
 private:
+    std::optional<TCP_INFO_v0> tcpInfo() const {
+        DWORD version = 0;
+        TCP_INFO_v0 info{};
+        DWORD returned = 0;
+        if (WSAIoctl(m_socket, SIO_TCP_INFO, &version, sizeof version, &info, sizeof info,
+                     &returned, nullptr, nullptr) != 0 ||
+            returned < sizeof info)
+            return std::nullopt;
+        return info;
+    }
+
     // The printer closed the connection or it was reset: seen once, it stays.
     // A closed connection reads as ready with nothing to read.
     bool peerGone() {
@@ -274,6 +303,8 @@ private:
 
     SOCKET m_socket = INVALID_SOCKET;
     bool m_hungUp = false;
+    bool m_countsDelivery = false;
+    std::uint64_t m_taken = 0; // bytes send() has taken since the connection was made
     std::string m_where;
 };
 

@@ -56,8 +56,14 @@ public:
     // Never blocks for long: a line gives up after lineSendLimit(), a port
     // with no line after its own stall limit, and says so.
     virtual std::optional<PortError> write(std::span<const std::uint8_t> bytes) = 0;
-    // Bytes written but not yet sent (TIOCOUTQ). Negative on error.
+    // Bytes written but not yet sent (TIOCOUTQ), or on a network not yet
+    // acknowledged by the printer. Negative on error.
     virtual int outputQueueCount() = 0;
+    // Whether a count of 0 means the device has the bytes. A network
+    // connection on a system that does not tell what the printer has
+    // acknowledged says no, and its count falls to 0 as soon as the system
+    // has taken the bytes.
+    virtual bool countsDelivery() const { return true; }
     // Bytes received and not yet read (FIONREAD). Negative on error.
     virtual int inputQueueCount() = 0;
     // Reads and returns everything waiting in the input queue.

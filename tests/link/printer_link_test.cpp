@@ -398,5 +398,67 @@ TEST(PrinterLinkTest, ANetworkChoiceOpensTheHostAndReckonsNoLine) {
     }
 }
 
+// Where the port's count does not show what the printer has taken, a
+// transfer ends only on the printer's answer to DLE EOT 1 sent after its last
+// byte; an operation that read the printer's answers itself asks nothing more.
+TEST(PrinterLinkTest, WithoutADeliveryCountTheCloseAsksThePrinter) {
+    struct Case {
+        const char* name;
+        bool counted;                // the port's count shows delivery
+        bool readsReply;             // the operation waited for a reply after its bytes
+        Bytes answer;                // to the status query, after 300 ms
+        const char* error = nullptr; // nullptr: closes cleanly
+        std::uint64_t endsMs = 0;    // when the close returns or fails
+    };
+    const Bytes query = {0x10, 0x04, 0x01};
+    const Case kCases[] = {
+        {"answered", false, false, {0x16}, nullptr, 300},
+        {"answered after noise", false, false, {0xAA, 0x1E}, nullptr, 300},
+        {"noise alone",
+         false,
+         false,
+         {0xAA},
+         "did not answer a status query sent after them",
+         10000},
+        {"silent", false, false, {}, "did not answer a status query sent after them", 10000},
+        {"a reply read", false, true, {}, nullptr, 0},
+        {"a counting port", true, false, {}, nullptr, 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.choice.networkSelected = true;
+        h.choice.host = "192.168.1.50";
+        h.serial.deliveryCounted = c.counted;
+        h.serial.onWrite = [&](const Bytes& bytes) {
+            if (bytes == query && !c.answer.empty())
+                h.serial.reply(c.answer, 300);
+        };
+        PrinterLink link(h.services(), h.choice);
+        link.OpenSerialPort();
+        h.serial.reply({0x55}); // left from before: not the answer
+        for (int i = 0; i < 300; ++i)
+            link.SendSerialByte(0x41);
+        if (c.readsReply)
+            link.readInput();
+        const std::uint64_t start = h.clock.nowMs();
+        try {
+            link.CloseSerialPort();
+            EXPECT_EQ(c.error, nullptr);
+        } catch (const LinkError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.error ? c.error : "nothing"));
+            EXPECT_THAT(e.what(), HasSubstr("tcp://192.168.1.50"));
+        }
+        const bool asks = !c.counted && !c.readsReply;
+        EXPECT_EQ(h.serial.written.size(), 300u + (asks ? 3 : 0));
+        if (asks) {
+            EXPECT_EQ(Bytes(h.serial.written.end() - 3, h.serial.written.end()), query);
+        }
+        EXPECT_GE(h.clock.nowMs() - start, c.endsMs);
+        EXPECT_LT(h.clock.nowMs() - start, c.endsMs + 60);
+        EXPECT_FALSE(h.serial.isOpen());
+    }
+}
+
 } // namespace
 } // namespace ordalia

@@ -47,6 +47,7 @@ public:
         events.push_back({Event::Close, m_clock.nowUs(), {}});
     }
     bool isOpen() const override { return m_open; }
+    bool countsDelivery() const override { return deliveryCounted; }
 
     std::optional<PortError> write(std::span<const std::uint8_t> bytes) override {
         if (writeError && written.size() + bytes.size() > failAfterBytes)
@@ -111,8 +112,9 @@ public:
     std::optional<PortError> openError;
     std::optional<PortError> writeError; // returned once more than failAfterBytes were written
     std::size_t failAfterBytes = 0;
-    bool stuck = false;        // the queue never empties (flow control held off)
-    bool disconnected = false; // input counts fail
+    bool stuck = false;          // the queue never empties (flow control held off)
+    bool deliveryCounted = true; // false: a count of 0 does not mean the printer has the bytes
+    bool disconnected = false;   // input counts fail
     std::size_t fifoSize = 16;
     std::uint64_t outputPolls = 0;
     bool logReads = false; // input counts and reads go into `events` too
