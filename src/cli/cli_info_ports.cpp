@@ -19,6 +19,13 @@ namespace {
 // was silent or the port failed.
 Outcome info(const Command& c) {
     c.expectOperands(1);
+    if (c.options.findSpeed) {
+        // The settings alone on standard output, for a script to pass on.
+        const PrinterInfoResult result = findPrinterSpeed(c.services, c.choice);
+        if (result.outcome == Outcome::Done)
+            c.out << result.answersAt << '\n';
+        return result.outcome;
+    }
     const PrinterInfoResult result = askPrinterInfo(c.services, c.choice);
     // Lines only from a printer that answered: a script reading them never
     // takes eleven "no answer" lines for a printer.
@@ -43,7 +50,12 @@ const CommandRow kCommands[] = {
      .help = {{"info", "ask the printer who it is and how it is: one\n"
                        "\"name: value\" line per answer (model name,\n"
                        "firmware, paper, cover...); exit status 2 when\n"
-                       "it does not answer"}}},
+                       "it does not answer"},
+              {"info --find-speed", "look for the speed a serial printer was left at:\n"
+                                    "ask its status (DLE EOT 1, nothing else) at the\n"
+                                    "chosen settings, then at 115200, 38400, 19200\n"
+                                    "and 9600; print the settings it answers at"}},
+     .options = {CommandOption::FindSpeed}},
     {.name = "ports",
      .run = ports,
      .help = {{"ports", "list COM 1 to COM 8: the device each one opens and\n"
@@ -60,7 +72,8 @@ std::span<const CommandRow> infoPortsCommands() {
 }
 
 Outcome checkPorts(const std::vector<FoundPort>& found, SerialPort& port,
-                   const SerialSettings& settings, std::ostream& out) {
+                   const SerialSettings& settings, std::ostream& out,
+                   const std::function<bool(const std::string&)>& denied) {
     if (found.empty()) {
         out << "No port was found on this computer: plug the printer's cable in, or check "
                "that its driver is installed.\n";
@@ -71,6 +84,8 @@ Outcome checkPorts(const std::vector<FoundPort>& found, SerialPort& port,
         out << p.device << (p.description.empty() ? "" : " (" + p.description + ")") << ": ";
         if (const auto error = port.open(p.device, settings)) {
             out << error->message << '\n';
+            if (denied(p.device))
+                out << udevRuleFor(p);
             allOpened = false;
             continue;
         }

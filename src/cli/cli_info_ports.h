@@ -5,7 +5,9 @@
 #include "ports/serial_port.h"
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 namespace ordalia::cli {
@@ -15,9 +17,11 @@ namespace ordalia::cli {
 // ports --check: opens each port found, with the settings given, and says in
 // a line each whether it opens or, in plain words, what stands in the way
 // (permission and how to get it, another program holding it, no device).
-// Done when every port opened, Failed otherwise.
+// A port `denied` says the user may not open is followed by the udev rule
+// that lets them. Done when every port opened, Failed otherwise.
 Outcome checkPorts(const std::vector<FoundPort>& found, SerialPort& port,
-                   const SerialSettings& settings, std::ostream& out);
+                   const SerialSettings& settings, std::ostream& out,
+                   const std::function<bool(const std::string&)>& denied = accessDenied);
 
 Outcome listPorts(const std::filesystem::path& programFolder, const std::vector<FoundPort>& found,
                   std::ostream& out);

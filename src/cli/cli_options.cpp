@@ -73,6 +73,7 @@ const OptionRow kOptions[] = {
      .flag = &CliOptions::ignoreMalfunction,
      .command = CommandOption::IgnoreMalfunction},
     {.name = "check", .flag = &CliOptions::check, .command = CommandOption::Check},
+    {.name = "find-speed", .flag = &CliOptions::findSpeed, .command = CommandOption::FindSpeed},
     {.name = "width", .text = &CliOptions::width, .command = CommandOption::Width},
     {.name = "threshold", .text = &CliOptions::threshold, .command = CommandOption::Threshold},
 };

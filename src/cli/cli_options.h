@@ -27,6 +27,7 @@ struct CliOptions {
     bool selfTest = false;                // test-page --self-test
     bool ignoreMalfunction = false;       // firmware --ignore-malfunction
     bool check = false;                   // ports --check
+    bool findSpeed = false;               // info --find-speed
     std::optional<std::string> width;     // logo make --width DOTS
     std::optional<std::string> threshold; // logo make --threshold 0-255
     // The printer settings given on the command line, as (field, text) in
@@ -45,7 +46,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 // The options that belong to some commands only. A command names those it
 // takes; every other command refuses them, so that a misplaced one is never
 // silently ignored.
-enum class CommandOption { SelfTest, IgnoreMalfunction, Width, Threshold, Check, SettingsField };
+enum class CommandOption {
+    SelfTest,
+    IgnoreMalfunction,
+    Width,
+    Threshold,
+    Check,
+    FindSpeed,
+    SettingsField
+};
 
 struct GivenOption {
     CommandOption option;

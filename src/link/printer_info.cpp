@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace ordalia {
 
@@ -235,14 +236,20 @@ std::string printerInfoMessage(const PrinterInfo& info) {
 
 namespace {
 
-// The first settings of the list, other than the chosen, at which the printer
-// answers DLE EOT 1 with a status byte; empty when at none.
-std::string findPrinterSpeed(const Services& services, const LinkChoice& choice) {
-    for (auto it = kSbaudItems.rbegin(); it != kSbaudItems.rend(); ++it) {
-        if (*it == choice.settings)
-            continue;
+// The first settings of the list, fastest first, at which the printer
+// answers DLE EOT 1 with a status byte (the chosen ones only when asked);
+// empty when at none. A port that fails ends the search, with `error` set.
+std::string searchSpeeds(const Services& services, const LinkChoice& choice, bool withChosen,
+                         std::optional<LinkError>* error = nullptr) {
+    std::vector<std::string> order;
+    if (withChosen)
+        order.push_back(choice.settings);
+    for (auto it = kSbaudItems.rbegin(); it != kSbaudItems.rend(); ++it)
+        if (*it != choice.settings)
+            order.emplace_back(*it);
+    for (const std::string& settings : order) {
         LinkChoice other = choice;
-        other.settings = std::string(*it);
+        other.settings = settings;
         PrinterLink link(services, other);
         try {
             link.OpenSerialPort();
@@ -250,7 +257,9 @@ std::string findPrinterSpeed(const Services& services, const LinkChoice& choice)
             link.CloseSerialPort();
             if (answer.state == AnswerState::Ok)
                 return other.settings;
-        } catch (const LinkError&) {
+        } catch (const LinkError& e) {
+            if (error)
+                *error = e;
             return {};
         }
     }
@@ -307,7 +316,7 @@ PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& cho
     }
     if (!info.answered()) {
         if (link.hasLine())
-            result.answersAt = findPrinterSpeed(services, choice);
+            result.answersAt = searchSpeeds(services, choice, false);
         services.dialogs.message(
             "The printer on " + link.portDescription() + " did not answer at " + choice.settings +
             "." +
@@ -318,6 +327,58 @@ PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& cho
         return result;
     }
     result.outcome = Outcome::Done;
+    return result;
+}
+
+PrinterInfoResult findPrinterSpeed(const Services& services, const LinkChoice& choice) {
+    if (refuseWhileBusy(services))
+        return {};
+    TransferLock lock(services.gate);
+    PrinterInfoResult result;
+    std::string where;
+    {
+        PrinterLink link(services, choice);
+        if (!link.SerialLinkSelected()) {
+            services.dialogs.message(kInfoNeedsSerialMessage);
+            return result;
+        }
+        if (!link.IsSerialPortChosen()) {
+            services.dialogs.message(kInfoChoosePortMessage);
+            return result;
+        }
+        try {
+            link.OpenSerialPort();
+            const bool line = link.hasLine();
+            link.CloseSerialPort();
+            if (!line) {
+                services.dialogs.message(link.portDescription() +
+                                         " has no line speed: the printer takes bytes at its "
+                                         "own pace whatever the speed setting says.");
+                return result;
+            }
+        } catch (const LinkError& error) {
+            result.outcome = reportLinkError(link, error);
+            return result;
+        }
+        where = link.portDescription();
+    }
+    std::optional<LinkError> error;
+    result.answersAt = searchSpeeds(services, choice, true, &error);
+    if (error) {
+        services.dialogs.message(error->what());
+        result.outcome = Outcome::Failed;
+    } else if (result.answersAt.empty()) {
+        std::string tried;
+        for (auto it = kSbaudItems.rbegin(); it != kSbaudItems.rend(); ++it)
+            tried += std::string(tried.empty() ? "" : ", ") + std::string(*it);
+        services.dialogs.message("The printer on " + where + " answered at none of " + tried +
+                                 ". Check that it is switched on and cabled to this port.");
+        result.outcome = Outcome::Failed;
+    } else {
+        services.dialogs.message("The printer on " + where + " answers at " + result.answersAt +
+                                 ".");
+        result.outcome = Outcome::Done;
+    }
     return result;
 }
 

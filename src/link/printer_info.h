@@ -133,4 +133,11 @@ inline constexpr std::string_view kInfoNeedsSerialMessage =
 // Refused (no port chosen, another transfer running, the parallel link).
 PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& choice);
 
+// The speed search alone: DLE EOT 1 at the chosen settings, then at the
+// others of the list, and nothing else. Done with `answersAt` set to the
+// first settings at which the printer answered, and a message saying so;
+// Failed when it answered at none, or the port failed; Refused for a port
+// with no line (no speed to find), no port chosen or another transfer running.
+PrinterInfoResult findPrinterSpeed(const Services& services, const LinkChoice& choice);
+
 } // namespace ordalia

@@ -33,4 +33,16 @@ std::vector<FoundPort> findSystemPorts();
 std::vector<FoundPort> findPortsUnder(const std::filesystem::path& devRoot,
                                       const std::filesystem::path& sysRoot);
 
+// Whether this system refuses the user the device for want of permission
+// (POSIX access() says so); false on Windows, where permission is no bar.
+bool accessDenied(const std::string& device);
+
+// For a port the user may not open: a udev rule that lets whoever sits at
+// the computer use it (TAG+="uaccess", given by systemd-logind), with where to
+// save it and how to load it, ready to copy. A USB port is matched by its
+// vendor and product ids, so the rule follows the adapter to any socket; a
+// built-in port by its kernel name. Empty for a port neither names (a Windows
+// port, a USB port whose ids are unknown and whose name is not a kernel name).
+std::string udevRuleFor(const FoundPort& port);
+
 } // namespace ordalia

@@ -5,12 +5,14 @@
 #include "ports/port_finder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <map>
 #include <string_view>
 #include <system_error>
 #include <tuple>
+#include <unistd.h>
 
 namespace ordalia {
 namespace {
@@ -182,6 +184,10 @@ std::vector<FoundPort> findSystemPorts() {
     } catch (const std::exception&) {
         return {};
     }
+}
+
+bool accessDenied(const std::string& device) {
+    return ::access(device.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
 }
 
 } // namespace ordalia

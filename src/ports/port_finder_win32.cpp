@@ -164,4 +164,8 @@ std::vector<FoundPort> findPortsUnder(const std::filesystem::path&, const std::f
     return {};
 }
 
+bool accessDenied(const std::string&) {
+    return false;
+}
+
 } // namespace ordalia

@@ -150,6 +150,7 @@ TEST_F(CliE2E, EveryCommandDoesWhatItsButtonDoes) {
          "model name: VIRTUAL-80\nfirmware: 1.00\nmaker: KOVIR\nserial number: 00000001\n"
          "model: 0x20\ntype: auto-cutter (0x02)\nROM version: 0x10\nprinter: on line\n"
          "cover: closed\npaper: ok\noff line: none\nerror: none\n"},
+        {"info --find-speed", 0, "answers at", "10 04 01", ",n,8,1\n"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.line);

@@ -44,6 +44,9 @@ TEST(CliPorts, CheckOpensEachPortFoundAndSaysWhatStandsInTheWay) {
     adapter.device = "/dev/ttyUSB0";
     adapter.description = "FT232R USB UART";
     printer.device = "/dev/usb/lp0";
+    printer.usb = true;
+    printer.vendorId = 0x0519;
+    printer.productId = 0x2013;
     const std::optional<PortError> denied =
         PortError{"/dev/usb/lp0: permission denied. USB printer ports belong to the group lp."};
     const struct Case {
@@ -56,14 +59,24 @@ TEST(CliPorts, CheckOpensEachPortFoundAndSaysWhatStandsInTheWay) {
          {},
          Outcome::Done,
          "/dev/ttyUSB0 (FT232R USB UART): opens\n/dev/usb/lp0: opens\n"},
-        {{printer}, denied, Outcome::Failed, "/dev/usb/lp0: " + denied->message + "\n"},
+        {{printer},
+         denied,
+         Outcome::Failed,
+         "/dev/usb/lp0: " + denied->message +
+             "\nTo let whoever uses this computer open it, save this line as "
+             "/etc/udev/rules.d/70-ordalia-printer.rules:\n    SUBSYSTEM==\"usbmisc\", "
+             "KERNEL==\"lp[0-9]*\", ATTRS{idVendor}==\"0519\", ATTRS{idProduct}==\"2013\", "
+             "TAG+=\"uaccess\"\nthen load it and plug the cable in again:\n    sudo udevadm "
+             "control --reload-rules && sudo udevadm trigger\n"},
         {{}, {}, Outcome::Failed, "No port was found on this computer"},
     };
     for (const Case& c : kCases) {
         ordalia::testing::Harness h;
         h.serial.openError = c.openError;
         std::ostringstream out;
-        EXPECT_EQ(checkPorts(c.found, h.serial, SerialSettings{}, out), c.outcome);
+        EXPECT_EQ(checkPorts(c.found, h.serial, SerialSettings{}, out,
+                             [&](const std::string&) { return c.openError.has_value(); }),
+                  c.outcome);
         EXPECT_EQ(out.str().rfind(c.said, 0), 0u) << out.str();
         EXPECT_FALSE(h.serial.isOpen());
     }

@@ -9,6 +9,8 @@
 namespace ordalia {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using namespace ordalia::testing;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -165,6 +167,53 @@ TEST(PrinterInfo, AnswersInWordsRefusalsAndFailures) {
         EXPECT_GE(h.events.count, c.silentWaits * static_cast<int>(500 / kPumpIntervalMs - 1));
         for (const std::string& line : c.lines)
             EXPECT_THAT(printerInfoLines(result.info), ::testing::Contains(line));
+    }
+}
+
+// The speed search alone sends DLE EOT 1 at the chosen speed, then the others
+// fastest first, and stops at the first status byte.
+TEST(PrinterInfo, TheSpeedSearchAsksOnlyTheStatus) {
+    struct Case {
+        const char* name;
+        std::uint32_t answersAtBaud; // 0: silent everywhere
+        bool network = false;
+        Outcome outcome;
+        const char* message;
+        std::vector<std::uint32_t> asked; // the speeds DLE EOT 1 went out at
+    } const kCases[] = {
+        {"at the chosen", 19200, false, Outcome::Done, "answers at 19200,n,8,1.", {19200}},
+        {"at the slowest",
+         9600,
+         false,
+         Outcome::Done,
+         "answers at 9600,n,8,1.",
+         {19200, 115200, 38400, 9600}},
+        {"nowhere",
+         0,
+         false,
+         Outcome::Failed,
+         "answered at none of 115200,n,8,1, 38400,n,8,1, 19200,n,8,1, 9600,n,8,1.",
+         {19200, 115200, 38400, 9600}},
+        {"a network printer has no speed", 9600, true, Outcome::Refused, "has no line speed", {}},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.choice.settings = "19200,n,8,1";
+        h.choice.networkSelected = c.network;
+        h.choice.host = "192.168.1.50";
+        std::vector<std::uint32_t> asked;
+        h.serial.onWrite = [&](const Bytes& bytes) {
+            EXPECT_EQ(bytes, (Bytes{0x10, 0x04, 1}));
+            asked.push_back(h.serial.settings().baud);
+            if (h.serial.settings().baud == c.answersAtBaud)
+                h.serial.reply({0x16});
+        };
+        const auto result = findPrinterSpeed(h.services(), h.choice);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_THAT(h.dialogs.texts(), ElementsAre(HasSubstr(c.message)));
+        EXPECT_FALSE(h.serial.isOpen());
     }
 }
 

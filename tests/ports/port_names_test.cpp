@@ -80,5 +80,33 @@ TEST(PortNames, AnEntryKeptByItsAdaptersNameNeverTakesAnother) {
               "the program to take the port found first.");
 }
 
+// A USB port is matched by its ids, whatever socket it is in; a built-in port
+// by its kernel name; a port neither names gets no rule.
+TEST(UdevRule, MatchesWhatFollowsThePort) {
+    const struct Case {
+        const char* device;
+        std::uint16_t vendor, product;
+        const char* match; // nullptr: no rule
+    } kCases[] = {
+        {"/dev/ttyUSB0", 0x0403, 0x6001,
+         R"(SUBSYSTEM=="tty", ATTRS{idVendor}=="0403", ATTRS{idProduct}=="6001", TAG+="uaccess")"},
+        {"/dev/ttyS0", 0, 0, R"(SUBSYSTEM=="tty", KERNEL=="ttyS0", TAG+="uaccess")"},
+        {"/dev/usb/lp0", 0, 0, nullptr},
+        {"COM3", 0, 0, nullptr},
+    };
+    for (const Case& c : kCases) {
+        FoundPort port;
+        port.device = c.device;
+        port.usb = c.vendor != 0;
+        port.vendorId = c.vendor;
+        port.productId = c.product;
+        const std::string rule = udevRuleFor(port);
+        if (c.match)
+            EXPECT_NE(rule.find("\n    " + std::string(c.match) + "\n"), std::string::npos) << rule;
+        else
+            EXPECT_EQ(rule, "") << c.device;
+    }
+}
+
 } // namespace
 } // namespace ordalia
