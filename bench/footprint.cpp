@@ -4,9 +4,9 @@
 //
 //   ordalia-bench-footprint [--runs N]
 
-#include "ports/port_names.h"
 #include "logos/logo_download.h"
 #include "logos/logo_list.h"
+#include "ports/port_names.h"
 #include "support/bmp_builder.h"
 #include "support/harness.h"
 #include "virtual_printer.h"

@@ -15,10 +15,10 @@
 #include "compound/compound_font.h"
 #include "firmware/firmware_update.h"
 #include "link/program_exchange.h"
-#include "ports/system_ports.h"
 #include "logos/logo_download.h"
 #include "logos/logo_list.h"
 #include "phase_probe.h"
+#include "ports/system_ports.h"
 #include "printer_model.h"
 #include "support/bmp_builder.h"
 #include "support/bytes.h"
@@ -216,7 +216,10 @@ Transfer compoundTransfer(Ui& ui) {
 
 // --- the ports ---
 
-enum class Port { Uart, Pty, UsbSerial, UsbPrinter };
+// UsbSerialDefaultTimer is the USB-serial model with the chip's latency
+// timer as the driver leaves it, not lowered by the low-latency flag; it runs
+// the compound font only, for comparison.
+enum class Port { Uart, Pty, UsbSerial, UsbPrinter, UsbSerialDefaultTimer };
 constexpr Port kPorts[] = {Port::Uart, Port::Pty, Port::UsbSerial, Port::UsbPrinter};
 
 const char* portName(Port port) {
@@ -229,6 +232,8 @@ const char* portName(Port port) {
         return "USB-serial";
     case Port::UsbPrinter:
         return "USB printer port";
+    case Port::UsbSerialDefaultTimer:
+        return "USB-serial, 16 ms latency timer";
     }
     return "?";
 }
@@ -245,6 +250,10 @@ double floorOn(Port port, std::size_t bytes, std::size_t replies) {
         return lineSeconds(bytes + replies);
     case Port::UsbSerial:
         return lineSeconds(bytes + replies) + frames;
+    case Port::UsbSerialDefaultTimer: // at worst a whole timer a reply
+        return lineSeconds(bytes + replies) +
+               static_cast<double>(replies) *
+                   (UsbSerialPort::kDefaultLatencyTimer + kUsbFrameSeconds);
     case Port::UsbPrinter:
         return static_cast<double>(bytes) / UsbPrinterPort::kBytesPerSecond + frames;
     }
@@ -312,6 +321,8 @@ std::unique_ptr<ModelPort> makeModel(Port port, vprinter::PrinterModel& printer,
     switch (port) {
     case Port::UsbSerial:
         return std::make_unique<UsbSerialPort>(printer);
+    case Port::UsbSerialDefaultTimer:
+        return std::make_unique<UsbSerialPort>(printer, UsbSerialPort::kDefaultLatencyTimer);
     case Port::UsbPrinter:
         return std::make_unique<UsbPrinterPort>(printer);
     default:
@@ -650,6 +661,28 @@ int main(int argc, char* argv[]) {
         else
             std::cout << "Byte-at-a-time over the pseudo-terminal, unpaced: failed ("
                       << unpaced->error << ")\n";
+    }
+    // Each of the compound font's blocks waits for a one-byte reply, which a
+    // USB-serial chip holds until its latency timer runs out.
+    if (ports.count(Port::UsbSerial) && (only.empty() || only.rfind("Compound", 0) == 0)) {
+        std::cerr << "Compound font: USB-serial, 16 ms latency timer ..." << std::endl;
+        const auto withFlag =
+            runOf(*std::find_if(rows.begin(), rows.end(),
+                                [](const Row& r) { return r.name.rfind("Compound", 0) == 0; }),
+                  Port::UsbSerial);
+        const Measured without = runOn(compoundTransfer(ui), Port::UsbSerialDefaultTimer);
+        const auto seconds = [](const std::optional<Measured>& m) {
+            return m && m->ok ? fixed(m->seconds, 2) + " s, CPU " + fixed(m->cpuPercent, 1) + " %"
+                              : std::string(m ? "failed" : "not run");
+        };
+        std::cout << "| Compound font on the USB-serial model | Latency timer | Data phase |\n"
+                     "|---|---:|---:|\n"
+                  << "| low-latency flag set (as the program opens a port) | 1 ms | "
+                  << seconds(withFlag) << " |\n"
+                  << "| the driver's default | 16 ms | " << seconds(without);
+        if (withFlag && withFlag->ok && without.ok)
+            std::cout << ", " << percentOver(without.seconds, withFlag->seconds);
+        std::cout << " |\n\n";
     }
     std::cout << "Load average after: " << loadAverage() << "\n";
     std::cout << "Targets (each transfer within 5 % of its floor on every port, CPU under 15 % of "

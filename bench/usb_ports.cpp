@@ -32,7 +32,8 @@ void UsbSerialPort::written(double t) {
 double UsbSerialPort::readableAt(double t) {
     const double start = std::max(t, m_replyLineFree);
     m_replyLineFree = start + byteSeconds();
-    return frameStart(frameFrom(m_replyLineFree));
+    const double timerRunsOut = std::ceil(m_replyLineFree / m_latencyTimer - 1e-9) * m_latencyTimer;
+    return frameStart(frameFrom(timerRunsOut));
 }
 
 void UsbSerialPort::startFrame(double t) {

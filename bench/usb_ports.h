@@ -30,13 +30,20 @@ inline constexpr double kUsbPacketSeconds = kUsbFrameSeconds / kUsbPacketsPerFra
 // sender that waits for the count to reach 0 after each byte gets about one
 // byte a frame, whatever the line's speed.
 //
-// A reply crosses the line at the line rate and waits in the chip until the
-// host's next poll, at the next frame's start.
+// A reply crosses the line at the line rate and waits in the chip for its
+// latency timer: the chip hands the host what it holds (fewer than 62 bytes)
+// only each time the timer runs out, and the host reads it at the next
+// frame's start. The timer runs out every 16 ms as the driver leaves it, every
+// 1 ms once the port is opened with the low-latency flag; at 1 ms a reply is
+// read at the next frame's start.
 class UsbSerialPort final : public ModelPort {
 public:
     static constexpr std::size_t kChipBuffer = 128;
+    static constexpr double kLowLatencyTimer = 0.001;
+    static constexpr double kDefaultLatencyTimer = 0.016;
 
-    explicit UsbSerialPort(vprinter::PrinterModel& printer) : ModelPort(printer) {}
+    explicit UsbSerialPort(vprinter::PrinterModel& printer, double latencyTimer = kLowLatencyTimer)
+        : ModelPort(printer), m_latencyTimer(latencyTimer) {}
 
 private:
     void runTo(double t) override;
@@ -55,6 +62,7 @@ private:
     std::uint8_t m_shiftByte = 0;
     double m_shiftEnds = 0;
     double m_replyLineFree = 0;
+    double m_latencyTimer;
 };
 
 // A printer's own USB port (a CDC device, seen as a serial port), with no
