@@ -44,6 +44,7 @@ PortError connectError(int code, const std::string& where) {
 
 class PosixNetworkPort final : public SerialPort {
 public:
+    explicit PosixNetworkPort(NameLookup lookup) : m_lookup(lookup) {}
     ~PosixNetworkPort() override { close(); }
 
     std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
@@ -61,7 +62,7 @@ public:
         // The lookup waits on the machine's resolver, which may never answer.
         const auto lookup =
             lookUpWithin(address->host, std::to_string(address->port), hints, kLookupLimit,
-                         kWaitSlice, ::getaddrinfo, ::freeaddrinfo, [this] { waitingOnDevice(); });
+                         kWaitSlice, m_lookup, ::freeaddrinfo, [this] { waitingOnDevice(); });
         if (!lookup)
             return networkError(NetworkFault::LookupTimedOut, address->host);
         if (lookup->code != 0)
@@ -241,6 +242,7 @@ private:
         return networkError(NetworkFault::SendFailed, m_where, std::strerror(code));
     }
 
+    NameLookup m_lookup;
     int m_fd = -1;
     bool m_hungUp = false;
     std::string m_where;
@@ -249,7 +251,11 @@ private:
 } // namespace
 
 std::unique_ptr<SerialPort> createNetworkPort() {
-    return std::make_unique<PosixNetworkPort>();
+    return std::make_unique<PosixNetworkPort>(::getaddrinfo);
+}
+
+std::unique_ptr<SerialPort> createNetworkPort(NameLookup lookup) {
+    return std::make_unique<PosixNetworkPort>(lookup);
 }
 
 } // namespace ordalia

@@ -11,4 +11,8 @@ std::unique_ptr<SerialPort> createNetworkPort() {
     return nullptr;
 }
 
+std::unique_ptr<SerialPort> createNetworkPort(NameLookup) {
+    return nullptr;
+}
+
 } // namespace ordalia

@@ -88,6 +88,7 @@ int connectWithin(SOCKET s, const sockaddr* address, int length, SteadyClock::ti
 
 class Win32NetworkPort final : public SerialPort {
 public:
+    explicit Win32NetworkPort(NameLookup lookup) : m_lookup(lookup) {}
     ~Win32NetworkPort() override { close(); }
 
     std::optional<PortError> open(const std::string& device, const SerialSettings&) override {
@@ -107,7 +108,7 @@ public:
         // The lookup waits on the machine's resolver, which may never answer.
         const auto lookup =
             lookUpWithin(address->host, std::to_string(address->port), hints, kLookupLimit,
-                         kWaitSlice, ::getaddrinfo, ::freeaddrinfo, [this] { waitingOnDevice(); });
+                         kWaitSlice, m_lookup, ::freeaddrinfo, [this] { waitingOnDevice(); });
         if (!lookup)
             return networkError(NetworkFault::LookupTimedOut, address->host);
         if (lookup->code != 0)
@@ -301,6 +302,7 @@ private:
         return networkError(NetworkFault::SendFailed, m_where, systemMessage(code));
     }
 
+    NameLookup m_lookup;
     SOCKET m_socket = INVALID_SOCKET;
     bool m_hungUp = false;
     bool m_countsDelivery = false;
@@ -311,7 +313,11 @@ private:
 } // namespace
 
 std::unique_ptr<SerialPort> createNetworkPort() {
-    return std::make_unique<Win32NetworkPort>();
+    return std::make_unique<Win32NetworkPort>(::getaddrinfo);
+}
+
+std::unique_ptr<SerialPort> createNetworkPort(NameLookup lookup) {
+    return std::make_unique<Win32NetworkPort>(lookup);
 }
 
 } // namespace ordalia

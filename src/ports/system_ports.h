@@ -2,6 +2,8 @@
 
 #include <memory>
 
+struct addrinfo;
+
 namespace ordalia {
 
 class ParallelPort;
@@ -23,6 +25,11 @@ std::unique_ptr<SerialPort> createUsbPrinterPort();
 // A raw TCP connection to a network printer (tcp://HOST[:PORT], port 9100
 // unless given).
 std::unique_ptr<SerialPort> createNetworkPort();
+// The same with a name lookup of getaddrinfo's form in place of the system's
+// (a test hands one that never answers).
+using NameLookup = int (*)(const char* host, const char* service, const addrinfo* hints,
+                           addrinfo** found);
+std::unique_ptr<SerialPort> createNetworkPort(NameLookup lookup);
 
 // The parallel port registers: ppdev on POSIX systems, inpout32 on Windows.
 std::unique_ptr<ParallelPort> createSystemParallelPort();

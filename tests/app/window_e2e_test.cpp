@@ -2,15 +2,29 @@
 // puts exactly the test page's bytes on the printer's line.
 
 #include "app/main_window.h"
+#include "ports/system_ports.h"
+#include "support/bytes.h"
+#include "support/loopback_listener.h"
 #include "support/printer_on_pty.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <netdb.h>
+#include <stdlib.h>
+#include <thread>
 
 namespace ordalia {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using testing::PrinterOnPty;
 
 TEST_F(PrinterOnPty, ReceiptOneFromTheWindowReachesThePrinterByteForByte) {
@@ -71,6 +85,82 @@ TEST_F(PrinterNeedingCare, PrinterInfoSaysWhyItIsOffLineAndLeavesNothingBehind) 
     received.erase(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(before));
     EXPECT_EQ(received, page);
     EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+// A resolver that answers long after the lookup has been given up.
+int answersTooLate(const char*, const char*, const addrinfo*, addrinfo**) {
+    std::this_thread::sleep_for(8s);
+    return EAI_AGAIN;
+}
+
+// Every wait on a link that does not answer (a name no resolver answers, a
+// connection never accepted, a printer that stops reading, a USB printer that
+// takes nothing) lets the window repaint until it ends with a message. The
+// longest gap between two passes of a 5 ms timer is measured over the click;
+// a call that blocks would show a gap of seconds.
+TEST(WindowWaits, EveryLinkThatDoesNotAnswerKeepsTheWindowRepainting) {
+    static int argc = 1;
+    static char* argv[] = {const_cast<char*>("window_e2e_test"), nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    testing::LoopbackListener neverAccepts, stopsReading;
+    neverAccepts.fillBacklog();
+    // The printer's end of a pseudo-terminal that is never read.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ::grantpt(master);
+    ::unlockpt(master);
+    const std::string slave = ::ptsname(master);
+    const struct Case {
+        const char* name;
+        std::function<std::unique_ptr<SerialPort>()> port;
+        std::string host; // empty: COM 1
+        const char* said;
+    } kCases[] = {
+        {"a name no resolver answers", [] { return createNetworkPort(answersTooLate); },
+         "printer.local", "no name server answered"},
+        {"a printer that accepts no connection", [] { return createNetworkPort(); },
+         neverAccepts.where.substr(6), "tcp://"},
+        {"a printer that stops reading", [] { return createNetworkPort(); },
+         stopsReading.where.substr(6), "tcp://"},
+        {"a USB printer that takes nothing", [] { return createUsbPrinterPort(); }, "", "COM 1"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        testing::TempFolder program;
+        testing::RecordingDialogs dialogs;
+        testing::FakeParallelPort parallel;
+        program.write("testpage/rec1.p", testing::pseudoRandomBytes(256 * 1024, 7));
+        ASSERT_TRUE(setMappedPortDevice(1, slave, program.path() / "ports"));
+        const auto port = c.port();
+        app::MainWindow window({program.path(), port.get(), &parallel, nullptr, &dialogs});
+        if (!c.host.empty()) {
+            window.findChild<QRadioButton*>("PortSelect_Network")->click();
+            window.findChild<QLineEdit*>("NetHost")->setText(QString::fromStdString(c.host));
+        }
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        int passes = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+            ++passes;
+        });
+        ticks.start(5);
+        clock.start();
+        window.findChild<QPushButton*>("test_rec1")->click();
+        longest = std::max(longest, clock.elapsed() - last);
+        ticks.stop();
+        EXPECT_THAT(dialogs.texts(), ElementsAre(HasSubstr(c.said)));
+        EXPECT_FALSE(port->isOpen());
+        EXPECT_GT(passes, 20);
+        // 50 ms slices; a loaded machine may stretch one, never to seconds.
+        EXPECT_LT(longest, 500) << c.name;
+        std::cout << c.name << ": " << clock.elapsed() << " ms, longest gap " << longest
+                  << " ms over " << passes << " passes\n";
+    }
+    ::close(master);
 }
 
 } // namespace
