@@ -40,7 +40,7 @@ bool CommandRow::takes(CommandOption option) const {
 std::span<const std::span<const CommandRow>> commandGroups() {
     static const std::span<const CommandRow> groups[] = {
         testPageCommands(), settingsCommands(),     firmwareCommands(),  codePageCommands(),
-        logoCommands(),     compoundBurnCommands(), infoPortsCommands(),
+        logoCommands(),     compoundBurnCommands(), infoPortsCommands(), fleetCommands(),
     };
     return groups;
 }
@@ -70,7 +70,7 @@ LinkChoice linkChoice(const CliOptions& options, const std::filesystem::path& fo
         return choice;
     }
     const std::string port = options.port.value_or("COM 1");
-    if (const auto number = comPortNumber(port))
+    if (const auto number = portEntryNumber(port))
         choice.portIndex = *number;
     else
         choice.device = port;

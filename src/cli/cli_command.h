@@ -11,8 +11,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -63,6 +65,7 @@ std::span<const CommandRow> codePageCommands();     // cli_codepage.cpp
 std::span<const CommandRow> logoCommands();         // cli_logo.cpp
 std::span<const CommandRow> compoundBurnCommands(); // cli_compound_burn.cpp
 std::span<const CommandRow> infoPortsCommands();    // cli_info_ports.cpp
+std::span<const CommandRow> fleetCommands();        // cli_fleet.cpp
 
 std::span<const std::span<const CommandRow>> commandGroups();
 
@@ -74,6 +77,8 @@ struct Command {
     const LinkChoice& choice;
     Console& console;
     std::ostream& out;
+    // A port of its own for each printer of a fleet.
+    const std::function<std::unique_ptr<SerialPort>()>& makePort;
 
     const std::vector<std::string>& words() const { return options.words; }
     const std::filesystem::path& folder() const { return services.programFolder; }

@@ -96,4 +96,8 @@ void Console::endLine() {
     m_lineOpen = false;
 }
 
+void Console::raw(std::string_view text) {
+    m_err << text << std::flush;
+}
+
 } // namespace ordalia::cli

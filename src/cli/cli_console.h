@@ -36,6 +36,9 @@ public:
     void finish(Outcome outcome);
 
     bool messageShown() const { return m_messages > 0; }
+    bool terminal() const { return m_terminal; }
+    // Text as it is, for a display of the command's own on the terminal.
+    void raw(std::string_view text);
 
     StatusLabel& label() { return m_label; }
     ProgressBar& bar() { return m_bar; }

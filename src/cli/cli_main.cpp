@@ -34,7 +34,8 @@ int run(int argc, char* argv[]) {
         std::cerr,
         ordalia::standardErrorIsTerminal(),
         ordalia::findPlannedProgramFolder(executable).path,
-        [executable] { return ordalia::findProgramFolder(executable).path; }};
+        [executable] { return ordalia::findProgramFolder(executable).path; },
+        [] { return ordalia::createSystemSerialPort(); }};
     const int status = ordalia::cli::runCli(arguments, environment);
     std::cout.flush();
     return status;

@@ -74,6 +74,10 @@ const OptionRow kOptions[] = {
      .command = CommandOption::IgnoreMalfunction},
     {.name = "check", .flag = &CliOptions::check, .command = CommandOption::Check},
     {.name = "find-speed", .flag = &CliOptions::findSpeed, .command = CommandOption::FindSpeed},
+    {.name = "printers", .text = &CliOptions::printers, .command = CommandOption::Printers},
+    {.name = "jobs", .text = &CliOptions::jobs, .command = CommandOption::Jobs},
+    {.name = "report", .text = &CliOptions::report, .command = CommandOption::Report},
+    {.name = "retry", .text = &CliOptions::retry, .command = CommandOption::Retry},
     {.name = "width", .text = &CliOptions::width, .command = CommandOption::Width},
     {.name = "threshold", .text = &CliOptions::threshold, .command = CommandOption::Threshold},
 };
@@ -89,25 +93,6 @@ ParsedCommandLine failure(std::string message) {
 }
 
 } // namespace
-
-std::optional<int> comPortNumber(std::string_view text) {
-    if (text.size() < 4 || lowerAscii(text.substr(0, 3)) != "com")
-        return std::nullopt;
-    std::size_t i = 3;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    if (i == text.size() || text.size() - i > 3)
-        return std::nullopt;
-    int number = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        number = number * 10 + (text[i] - '0');
-    }
-    if (number < 1 || number > 255)
-        return std::nullopt;
-    return number;
-}
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CliOptions options;

@@ -28,6 +28,10 @@ struct CliOptions {
     bool ignoreMalfunction = false;       // firmware --ignore-malfunction
     bool check = false;                   // ports --check
     bool findSpeed = false;               // info --find-speed
+    std::optional<std::string> printers;  // fleet --printers LIST
+    std::optional<std::string> jobs;      // fleet --jobs N
+    std::optional<std::string> report;    // fleet --report OUT
+    std::optional<std::string> retry;     // fleet --retry OUT.json
     std::optional<std::string> width;     // logo make --width DOTS
     std::optional<std::string> threshold; // logo make --threshold 0-255
     // The printer settings given on the command line, as (field, text) in
@@ -53,6 +57,10 @@ enum class CommandOption {
     Threshold,
     Check,
     FindSpeed,
+    Printers,
+    Jobs,
+    Report,
+    Retry,
     SettingsField
 };
 
@@ -65,8 +73,5 @@ struct GivenOption {
 // The command options on the command line, in the order a misplaced one is
 // reported; of the settings fields, the first given.
 std::vector<GivenOption> commandOptionsGiven(const CliOptions& options);
-
-// "COM 3", "com3", "COM  3" -> 3; nothing for anything else (a device path).
-std::optional<int> comPortNumber(std::string_view text);
 
 } // namespace ordalia::cli

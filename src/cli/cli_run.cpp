@@ -136,7 +136,8 @@ int runCommandLine(const std::vector<std::string>& arguments, const CliEnvironme
                             gate,
                             folder};
     const LinkChoice choice = linkChoice(options, folder);
-    const Command command{*row, options, services, choice, console, environment.out};
+    const Command command{
+        *row, options, services, choice, console, environment.out, environment.makePort};
 
     Outcome outcome = Outcome::Refused;
     try {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct CliEnvironment {
     // command given --folder leave nothing behind. None: executableFolder
     // is used as it is.
     std::function<std::filesystem::path()> prepareFolder = {};
+    // A port of its own for each printer of a fleet. None: the fleet is refused.
+    std::function<std::unique_ptr<SerialPort>()> makePort = {};
 };
 
 // Runs one command line (without the program name) and returns its exit

@@ -12,4 +12,8 @@ std::filesystem::path executableFolder();
 // rewritten in place; false when it goes to a file or a pipe.
 bool standardErrorIsTerminal();
 
+// Lets standard error's terminal take control sequences (moving the cursor up
+// to redraw lines); Windows consoles need to be told.
+void enableTerminalControl();
+
 } // namespace ordalia

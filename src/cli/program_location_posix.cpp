@@ -17,4 +17,6 @@ bool standardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+void enableTerminalControl() {}
+
 } // namespace ordalia

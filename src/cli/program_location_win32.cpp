@@ -29,4 +29,11 @@ bool standardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+void enableTerminalControl() {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode))
+        SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 } // namespace ordalia

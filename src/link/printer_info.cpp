@@ -382,4 +382,35 @@ PrinterInfoResult findPrinterSpeed(const Services& services, const LinkChoice& c
     return result;
 }
 
+PrinterIdentity identifyPrinter(const Services& services, const LinkChoice& choice) {
+    PrinterIdentity who;
+    if (refuseWhileBusy(services))
+        return who;
+    TransferLock lock(services.gate);
+    PrinterLink link(services, choice);
+    try {
+        link.OpenSerialPort();
+        who.printer = parseStatusAnswer(ask(link, status(kStatusPrinter)));
+        if (who.printer.state == AnswerState::Ok && !who.offLine()) {
+            who.modelName = parseTextAnswer(ask(link, identity(kInfoModelName, AnswerForm::Text)));
+            who.serialNumber =
+                parseTextAnswer(ask(link, identity(kInfoSerialNumber, AnswerForm::Text)));
+        } else {
+            who.modelName.state = who.serialNumber.state = AnswerState::NotAsked;
+        }
+        link.CloseSerialPort();
+    } catch (const LinkError& error) {
+        who.outcome = reportLinkError(link, error);
+        return who;
+    }
+    if (who.printer.state != AnswerState::Ok) {
+        services.dialogs.message("The printer on " + link.portDescription() +
+                                 " did not answer its status query at " + choice.settings + ".");
+        who.outcome = Outcome::Failed;
+        return who;
+    }
+    who.outcome = Outcome::Done;
+    return who;
+}
+
 } // namespace ordalia

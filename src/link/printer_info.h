@@ -133,6 +133,21 @@ inline constexpr std::string_view kInfoNeedsSerialMessage =
 // Refused (no port chosen, another transfer running, the parallel link).
 PrinterInfoResult askPrinterInfo(const Services& services, const LinkChoice& choice);
 
+// Who a printer is, in the fewest questions: DLE EOT 1 and, when the printer
+// says it is on line, its model name and serial number (GS I 67 and 68).
+struct PrinterIdentity {
+    Outcome outcome = Outcome::Refused; // Done when the status was answered
+    ByteAnswer printer;                 // DLE EOT 1
+    TextAnswer modelName;               // GS I 67, not asked off line
+    TextAnswer serialNumber;            // GS I 68, not asked off line
+    bool offLine() const {
+        return printer.state == AnswerState::Ok && (printer.value & kStatusOffLineBit);
+    }
+};
+// Opens the chosen port, asks, closes. Failed, with a message, when the
+// printer does not answer its status or the port fails.
+PrinterIdentity identifyPrinter(const Services& services, const LinkChoice& choice);
+
 // The speed search alone: DLE EOT 1 at the chosen settings, then at the
 // others of the list, and nothing else. Done with `answersAt` set to the
 // first settings at which the printer answered, and a message saying so;

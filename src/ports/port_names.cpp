@@ -1,5 +1,7 @@
 #include "ports/port_names.h"
 
+#include "common/text.h"
+
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -34,6 +36,25 @@ int lineNumber(const std::string& line, std::string* device) {
 }
 
 } // namespace
+
+std::optional<int> portEntryNumber(std::string_view text) {
+    if (text.size() < 4 || lowerAscii(text.substr(0, 3)) != "com")
+        return std::nullopt;
+    std::size_t i = 3;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    if (i == text.size() || text.size() - i > 3)
+        return std::nullopt;
+    int number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        number = number * 10 + (text[i] - '0');
+    }
+    if (number < 1 || number > 255)
+        return std::nullopt;
+    return number;
+}
 
 DeviceKind deviceKind(std::string_view device) {
     if (device.starts_with("tcp://"))

@@ -3,6 +3,7 @@
 #include "ports/port_finder.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,11 @@ inline constexpr std::string_view kPinnedPrefix = "usb:";
 // printer interface) a printer's own USB port, anything else a serial line
 // (COM3 and \\.\COM12 included).
 enum class DeviceKind { Line, UsbPrinter, Network };
+
 DeviceKind deviceKind(std::string_view device);
+
+// "COM 3", "com3", "COM  3" -> 3; nothing for anything else (a device path).
+std::optional<int> portEntryNumber(std::string_view text);
 
 // Whether the device sends at the speed of a line, so that the time its bytes
 // take can be reckoned from the line settings. Not a network printer or a USB

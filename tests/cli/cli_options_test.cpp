@@ -2,6 +2,7 @@
 // and every mistake refused with a message instead of being guessed at.
 
 #include "cli/cli_options.h"
+#include "ports/port_names.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ TEST(CliOptions, ComPortNumbers) {
         {"COM 3", 3},   {"com3", 3}, {"COM  12", 12}, {"COM 255", 255},  {"COM 0", 0},
         {"COM 256", 0}, {"COM", 0},  {"COM 1a", 0},   {"/dev/ttyS0", 0}, {"COMPORT", 0}};
     for (const auto& [text, number] : kCases)
-        EXPECT_EQ(comPortNumber(text).value_or(0), number) << text;
+        EXPECT_EQ(portEntryNumber(text).value_or(0), number) << text;
 }
 
 } // namespace
