@@ -36,6 +36,9 @@ if(NOT CMAKE_CROSSCOMPILING)
     # The default record as generated, not the one beside the program, which
     # settings downloads from the build tree rewrite.
     install(FILES ${PROJECT_BINARY_DIR}/data/user_setting DESTINATION ${ORDALIA_INSTALL_DATADIR})
+    # The example profile as the build laid it out.
+    install(DIRECTORY ${ORDALIA_PROGRAM_DIR}/profiles/example
+            DESTINATION ${ORDALIA_INSTALL_DATADIR}/profiles)
     if(ORDALIA_TESTPAGES)
         list(TRANSFORM ORDALIA_TESTPAGES PREPEND "${ORDALIA_PROGRAM_DIR}/testpage/"
              OUTPUT_VARIABLE testpage_files)

@@ -77,10 +77,10 @@ std::string localTime() {
     return text;
 }
 
-// The profile named by the first operand, read and checked: nothing when it
-// does not hold, every problem written.
+// The profile named by the last word, read and checked: nothing when it does
+// not hold, every problem written.
 std::optional<Profile> checkedProfile(const Command& c) {
-    const std::filesystem::path folder = fullPath(c.words()[1]);
+    const std::filesystem::path folder = fullPath(c.words().back());
     ProfileRead read = readProfile(folder);
     std::vector<std::string> problems = read.problems;
     if (read.profile) {
