@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/firmware_page.h"
+#include "app/fleet_dialog.h"
 #include "app/font_page.h"
 #include "app/guard.h"
 #include "app/interface_strip.h"
@@ -112,6 +113,10 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent) : QWidget(parent) {
         makePushButton(QStringLiteral("PrinterInfo"), QStringLiteral("Printer Info"), m_Frame1);
     m_Frame1->layout()->addWidget(PrinterInfo);
     connect(PrinterInfo, &QPushButton::clicked, this, &MainWindow::PrinterInfo_Click);
+    auto* ManyPrinters =
+        makePushButton(QStringLiteral("ManyPrinters"), QStringLiteral("Many Printers…"), m_Frame1);
+    m_Frame1->layout()->addWidget(ManyPrinters);
+    connect(ManyPrinters, &QPushButton::clicked, this, &MainWindow::ManyPrinters_Click);
 
     m_SSTab1 = new QTabWidget(this);
     m_SSTab1->setObjectName(QStringLiteral("SSTab1"));
@@ -245,6 +250,16 @@ void MainWindow::PrinterInfo_Click() {
         if (found != kSbaudItems.end() &&
             m_services->dialogs.confirm("Choose " + result.answersAt + " in the speed list?", {}))
             selectSbaud(static_cast<int>(found - kSbaudItems.begin()));
+    });
+}
+
+void MainWindow::ManyPrinters_Click() {
+    guardedClick(*m_services, [&] {
+        if (!m_fleetDialog)
+            m_fleetDialog = new FleetDialog(
+                *m_services, [this] { return linkChoice().settings; }, this);
+        m_fleetDialog->show();
+        m_fleetDialog->raise();
     });
 }
 

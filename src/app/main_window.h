@@ -26,6 +26,7 @@ class SerialPort;
 namespace ordalia::app {
 
 class FirmwarePage;
+class FleetDialog;
 class FontPage;
 class InterfaceStrip;
 class LogoPage;
@@ -85,6 +86,8 @@ public:
     void PortSelect_Parallel_Click();
     // Asks the printer who it is and how it is, and shows its answers.
     void PrinterInfo_Click();
+    // Opens "Many Printers…", the fleet dialog (one for the window).
+    void ManyPrinters_Click();
     void SSTab1_Click(int previousTab);
 
 protected:
@@ -113,6 +116,7 @@ private:
     LogoPage* m_logoPage = nullptr;
     FontPage* m_fontPage = nullptr;
     FirmwarePage* m_firmwarePage = nullptr;
+    FleetDialog* m_fleetDialog = nullptr;
 };
 
 // Small helpers shared by the pages.

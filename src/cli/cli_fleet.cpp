@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <iomanip>
 #include <mutex>
@@ -65,16 +64,6 @@ std::string liveLine(const PrinterView& v) {
     return line + "  [" + std::string(static_cast<std::size_t>(filled), '#') +
            std::string(static_cast<std::size_t>(10 - filled), ' ') + "] " +
            std::to_string(v.percent) + "%  " + fixed(v.bytesPerSecond / 1000.0, 1) + " kB/s";
-}
-
-std::string localTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (const std::tm* t = std::localtime(&now))
-        local = *t;
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
 }
 
 // The profile named by the last word, read and checked: nothing when it does
@@ -169,13 +158,7 @@ Outcome fleet(const Command& c) {
         printers = std::move(*retry);
     }
 
-    FleetReport report;
-    report.profile = pathForMessage(profile->folder);
-    report.started = localTime();
-    for (const ProfileStep& step : profile->steps)
-        report.stepNames.push_back(step.text);
-    report.links = printers;
-
+    const std::string started = localTimeText();
     Fleet run(*profile, printers, {jobs, c.makePort});
     std::mutex outputLock;
     const bool live = c.console.terminal() && !c.options.quiet;
@@ -223,9 +206,9 @@ Outcome fleet(const Command& c) {
     }
     worker.join();
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-    report.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    report.printers = run.records();
+    const FleetReport report = fleetReport(
+        run, printers, started,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
     const std::filesystem::path out = fullPath(c.options.report.value_or(defaultReportName()));
     if (auto failure = writeFleetReport(report, out))

@@ -1,11 +1,13 @@
 #include "fleet/fleet.h"
 
 #include "common/clock.h"
+#include "common/files.h"
 #include "common/path_text.h"
 #include "common/text.h"
 #include "fleet/fleet_services.h"
 #include "link/printer_info.h"
 #include "link/transfer_gate.h"
+#include "logos/logo_list.h"
 #include "ports/network_address.h"
 #include "ports/port_names.h"
 #include "ports/serial_port.h"
@@ -24,9 +26,27 @@ ProfileCopy::ProfileCopy(const std::filesystem::path& folder) {
              ("ordalia-profile-" + std::to_string(random()) + std::to_string(random()));
     std::error_code ec;
     std::filesystem::copy(folder, m_path, std::filesystem::copy_options::recursive, ec);
-    if (ec)
+    if (ec) {
         error = "The profile folder " + pathForMessage(folder) +
                 " could not be copied: " + ec.message() + ".";
+        return;
+    }
+    // A profile's logo list names its bitmaps from the profile folder
+    // ("logos/shop.bmp"), which the operations would take from wherever the
+    // program was started: the copy's list names them whole.
+    LogoListRead logos = readLogoList(m_path);
+    if (logos.status != LogoListRead::Status::Ok)
+        return; // the logos step says what is wrong with it
+    std::string list;
+    for (LogoRecord& record : logos.records) {
+        if (record.path.is_relative())
+            record.path = m_path / record.path;
+        list += formatLogoRecord(record);
+    }
+    if (auto failure = replaceFileAtomically(
+            programFile(m_path, kLogoListFile),
+            std::span(reinterpret_cast<const std::uint8_t*>(list.data()), list.size())))
+        error = "The profile's logo list could not be copied: " + *failure;
 }
 
 ProfileCopy::~ProfileCopy() {

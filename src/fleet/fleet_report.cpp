@@ -1,6 +1,7 @@
 #include "fleet/fleet_report.h"
 
 #include "common/files.h"
+#include "common/path_text.h"
 #include "ports/network_address.h"
 
 #include <chrono>
@@ -53,7 +54,34 @@ std::string textOf(const json& object, const char* key) {
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+std::string timeText(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (const std::tm* t = std::localtime(&now))
+        local = *t;
+    char text[64];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
 } // namespace
+
+FleetReport fleetReport(const Fleet& fleet, std::vector<FleetPrinter> links, std::string started,
+                        double seconds) {
+    FleetReport report;
+    report.profile = pathForMessage(fleet.profile().folder);
+    report.started = std::move(started);
+    report.seconds = seconds;
+    for (const ProfileStep& step : fleet.profile().steps)
+        report.stepNames.push_back(step.text);
+    report.printers = fleet.records();
+    report.links = std::move(links);
+    return report;
+}
+
+std::string localTimeText() {
+    return timeText("%Y-%m-%d %H:%M:%S");
+}
 
 std::string reportJson(const FleetReport& report) {
     json printers = json::array();
@@ -196,14 +224,7 @@ printersToRetry(std::string_view text, std::size_t profileSteps, std::string* er
 }
 
 std::string defaultReportName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    const std::tm* t = std::localtime(&now);
-    if (t)
-        local = *t;
-    char text[32];
-    std::strftime(text, sizeof text, "fleet-report-%Y-%m-%d", &local);
-    return text;
+    return timeText("fleet-report-%Y-%m-%d");
 }
 
 } // namespace ordalia

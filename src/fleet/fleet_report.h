@@ -24,6 +24,14 @@ struct FleetReport {
     std::vector<FleetPrinter> links;
 };
 
+// The report of a fleet that has run: its records, and the links it was
+// given (what a retry opens).
+FleetReport fleetReport(const Fleet& fleet, std::vector<FleetPrinter> links, std::string started,
+                        double seconds);
+
+// "2026-12-07 14:30:05", local time: when a fleet started.
+std::string localTimeText();
+
 std::string reportJson(const FleetReport& report);
 std::string reportHtml(const FleetReport& report);
 

@@ -1,8 +1,8 @@
 #include "fleet/profile.h"
 
 #include "codepages/code_page_table.h"
-#include "common/clock.h"
 #include "codepages/font_download.h"
+#include "common/clock.h"
 #include "common/files.h"
 #include "common/path_text.h"
 #include "common/text.h"

@@ -161,17 +161,10 @@ LogoListRead readLogoList(const std::filesystem::path& programFolder) {
     const FileRead file = readWholeFile(path, kMaxListBytes);
     LogoListRead read;
     switch (file.status) {
-    case FileRead::Status::Ok: {
-        LogoListRead parsed = parseLogoList(
+    case FileRead::Status::Ok:
+        return parseLogoList(
             std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()),
             path);
-        // A bitmap named without its folder (a profile's "logos/shop.bmp")
-        // lies in the program folder, wherever the program was started.
-        for (LogoRecord& record : parsed.records)
-            if (record.path.is_relative())
-                record.path = programFolder / record.path;
-        return parsed;
-    }
     case FileRead::Status::Missing:
         read.status = LogoListRead::Status::Missing;
         return read;

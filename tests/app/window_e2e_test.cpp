@@ -1,6 +1,7 @@
 // The window against the virtual printer over a real pseudo-terminal: a click
 // puts exactly the test page's bytes on the printer's line.
 
+#include "app/fleet_dialog.h"
 #include "app/main_window.h"
 #include "ports/system_ports.h"
 #include "support/bytes.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -161,6 +163,55 @@ TEST(WindowWaits, EveryLinkThatDoesNotAnswerKeepsTheWindowRepainting) {
                   << " ms over " << passes << " passes\n";
     }
     ::close(master);
+}
+
+// "Many Printers…" runs the example profile on two network printers while
+// the window's own pages are refused, and shows each printer's row and the
+// report.
+TEST(FleetFromTheWindow, TheExampleProfileOnTwoNetworkPrinters) {
+    static int argc = 1;
+    static char* argv[] = {const_cast<char*>("window_e2e_test"), nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    testing::TempFolder program;
+    testing::RecordingDialogs dialogs;
+    testing::FakeParallelPort parallel;
+    const auto port = createSystemSerialPort();
+    std::vector<std::unique_ptr<vprinter::VirtualPrinter>> printers;
+    QString hosts;
+    for (const char* serial : {"SHOP-1", "SHOP-2"}) {
+        vprinter::VirtualPrinterOptions o;
+        o.tcpPort = 0;
+        o.printer.identity.serialNumber = serial;
+        printers.push_back(std::make_unique<vprinter::VirtualPrinter>(o));
+        printers.back()->start();
+        hosts += QString::fromStdString(printers.back()->slavePath()) + " ";
+    }
+    app::MainWindow window({program.path(), port.get(), &parallel, nullptr, &dialogs});
+    window.findChild<QPushButton*>("ManyPrinters")->click();
+    auto* fleet = window.findChild<app::FleetDialog*>("FleetDialog");
+    ASSERT_TRUE(fleet && fleet->isVisible());
+    fleet->findChild<QLineEdit*>("FleetProfile")->setText(ORDALIA_EXAMPLE_PROFILE);
+    fleet->findChild<QLineEdit*>("FleetHosts")->setText(hosts);
+    fleet->findChild<QPushButton*>("FleetStart")->click();
+    ASSERT_TRUE(fleet->running()) << (dialogs.messages.empty() ? "" : dialogs.texts()[0]);
+    window.findChild<QPushButton*>("test_rec1")->click();
+    EXPECT_THAT(dialogs.texts(), ElementsAre(HasSubstr("Another transfer")));
+    QElapsedTimer waited;
+    waited.start();
+    while (fleet->reportPage().empty() && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(fleet->reportPage().empty());
+    EXPECT_TRUE(std::filesystem::exists(fleet->reportPage()));
+    const auto* rows = fleet->findChild<QTableWidget*>("FleetRows");
+    ASSERT_EQ(rows->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(rows->item(row, 4)->text(), "ok");
+        EXPECT_EQ(rows->item(row, 1)->text().toStdString(),
+                  "VIRTUAL-80 SHOP-" + std::to_string(row + 1));
+        EXPECT_GT(printers[static_cast<std::size_t>(row)]->received().size(), 1000u);
+    }
+    EXPECT_FALSE(window.services().gate.busy());
 }
 
 } // namespace

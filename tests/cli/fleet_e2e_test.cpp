@@ -48,8 +48,8 @@ struct FleetE2E : ::testing::Test {
         // Large enough that a printer gone mid-logo is seen while it is sent.
         const Bytes logo = testing::monochromeBmp(testing::filledPicture(512, 256, '#'));
         profile.write("logos/shop.bmp", logo);
-        profile.write("Logo_Path", "1,\"logos/shop.bmp\",\"shop.bmp\"," +
-                                       std::to_string(logo.size()) + ",512,256\r\n");
+        logoRecord = "\"shop.bmp\"," + std::to_string(logo.size()) + ",512,256\r\n";
+        profile.write("Logo_Path", "1,\"logos/shop.bmp\"," + logoRecord);
         profile.write("profile", std::string("# the shop\nsettings\nlogos\n"
                                              "test-page \"Receipt 1\"\n"));
     }
@@ -66,16 +66,22 @@ struct FleetE2E : ::testing::Test {
     }
 
     testing::TempFolder profile;
+    std::string logoRecord; // after the path
     std::ostringstream out, err;
 };
 
 TEST_F(FleetE2E, EveryPrinterGetsTheSingleCommandsBytesAndTheReportSaysWhoFailed) {
-    // What the commands send one printer, one after another.
+    // What the commands send one printer, one after another. A logo list
+    // beside the program names its bitmaps whole.
     Printer reference("REF");
+    const Bytes profileList = profile.read("Logo_Path");
+    profile.write("Logo_Path",
+                  "1,\"" + (profile.path() / "logos" / "shop.bmp").string() + "\"," + logoRecord);
     std::vector<std::size_t> ends; // of each command's bytes
-    for (const std::vector<std::string>& command : {std::vector<std::string>{"settings", "download"},
-                                                   {"logo", "download"},
-                                                   {"test-page", "Receipt 1"}}) {
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"settings", "download"},
+          {"logo", "download"},
+          {"test-page", "Receipt 1"}}) {
         auto words = command;
         words.insert(words.begin(), {"--port", reference.line->slavePath()});
         const std::size_t before = reference.line->receivedCount();
@@ -86,6 +92,7 @@ TEST_F(FleetE2E, EveryPrinterGetsTheSingleCommandsBytesAndTheReportSaysWhoFailed
         ends.push_back(reference.line->received().size());
     }
     const Bytes sent = reference.line->received();
+    profile.write("Logo_Path", profileList);
 
     std::vector<std::unique_ptr<Printer>> printers;
     for (int i = 1; i <= 6; ++i)
