@@ -356,7 +356,10 @@ ProfileSave saveProfile(const std::filesystem::path& programFolder,
         // Each bitmap beside the profile, the list naming it from there.
         std::string list;
         for (LogoRecord record : logos.records) {
-            const auto name = std::filesystem::path("logos") / record.path.filename();
+            // Written with '/', which every system takes, so the profile
+            // goes from one to another.
+            auto name = std::filesystem::path("logos/");
+            name += record.path.filename();
             if (!copyFile(record.path, dir / name))
                 failed.push_back(pathForMessage(record.path));
             record.path = name;
