@@ -28,7 +28,8 @@ mkdir -p "$build"
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DORDALIA_BUILD_BENCH=ON \
         -DORDALIA_BUILD_TESTS=OFF &&
     cmake --build "$build" -j"$jobs" \
-        --target ordalia-bench-transfers ordalia-bench-footprint ordalia-cli ordalia-vprinter; } >"$log" 2>&1; then
+        --target ordalia-bench-transfers ordalia-bench-footprint ordalia-bench-fleet ordalia-cli \
+        ordalia-vprinter; } >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "bench.sh: the build failed; see $log" >&2
     exit 1
@@ -38,6 +39,8 @@ status=0
 "$build/bin/ordalia-bench-transfers" "${quick[@]}" || status=$?
 echo
 QT_QPA_PLATFORM=offscreen "$build/bin/ordalia-bench-footprint" || status=$?
+echo
+"$build/bin/ordalia-bench-fleet" || status=$?
 
 # The Windows command line's CPU under Wine, when a Windows folder has been
 # unpacked by scripts/test.sh (ORDALIA_CROSS_WINDOWS=1) and Wine is here.

@@ -43,6 +43,8 @@ inline constexpr std::uint64_t kDrainLeadUs = 2000;
 inline constexpr std::uint64_t kDrainLookUs = 1000;
 // With no line behind the port the count is all there is to go by.
 inline constexpr std::uint64_t kNoLineLookUs = 200;
+// ... and, while the count does not fall, ever less often, down to this.
+inline constexpr std::uint64_t kNoLineSlowLookUs = 3200;
 // With no line a run of byte-at-a-time data is not drained to empty: up to
 // this many bytes may stay unacknowledged, so a network printer that delays
 // its acknowledgements does not hold a page up between runs. Every other

@@ -228,6 +228,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting
     std::uint32_t start = clock.tickMs();
     const std::uint64_t leadUs = std::max<std::uint64_t>(kDrainLeadUs, lineMicros(2));
     int before = -1;
+    std::uint64_t noLineLookUs = kNoLineLookUs;
     for (;;) {
         const int waiting = m_services.serial.outputQueueCount();
         if (waiting < 0)
@@ -236,8 +237,14 @@ void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting
             return;
         // With no line the bytes leave as fast as the printer takes them, a
         // slow page at print speed: only a count that stops falling is a fault.
-        if (!m_hasLine && before >= 0 && waiting < before)
+        if (!m_hasLine && before >= 0 && waiting < before) {
             start = clock.tickMs();
+            noLineLookUs = kNoLineLookUs;
+        } else if (!m_hasLine && before >= 0) {
+            // A printer taking its bytes slowly (printing them) is looked at
+            // less often, so many printers at once do not keep a core busy.
+            noLineLookUs = std::min(noLineLookUs * 2, kNoLineSlowLookUs);
+        }
         before = waiting;
         if (elapsedMs(start, clock.tickMs()) > limitMs)
             fail("The port " + portDescription() + " did not send " + std::to_string(waiting) +
@@ -256,7 +263,7 @@ void PrinterLink::drainOutput(std::size_t bytesWritten, std::size_t leaveWaiting
         // than its bytes take on the line, and then the FIFO still holds its
         // own lead.
         const std::uint64_t sleepUs =
-            !m_hasLine         ? kNoLineLookUs
+            !m_hasLine         ? noLineLookUs
             : aheadUs > leadUs ? std::min(aheadUs - leadUs, kDrainLookUs)
                                : std::min(lineMicros(static_cast<std::size_t>(waiting)), leadUs);
         clock.sleepMicros(static_cast<std::uint32_t>(

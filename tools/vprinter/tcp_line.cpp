@@ -11,6 +11,10 @@
 
 namespace ordalia::vprinter {
 
+namespace {
+constexpr int kReceiveBuffer = 4096;
+} // namespace
+
 TcpLine::~TcpLine() {
     close();
 }
@@ -23,6 +27,11 @@ void TcpLine::listen(std::uint16_t port) {
     // A printer restarted by a test takes its port back at once.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // A printer's receive buffer holds a few kilobytes; the system's default,
+    // hundreds, would acknowledge a whole page the printer has not read.
+    // Set before listening, so the connections taken have it from the start.
+    const int buffer = kReceiveBuffer;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
