@@ -334,8 +334,13 @@ void Fleet::runPrinter(std::size_t index) {
             record.steps.push_back({m_profile.steps[i].text, "not run", {}, 0, 0, {}});
     };
 
-    bool going = folder.error.empty();
-    if (!going) {
+    // Stopped before this printer's turn came: nothing starts on it.
+    if (m_stop) {
+        std::lock_guard lock(m_mutex);
+        record.steps.push_back({"identify", "not run", {}, 0, 0, {}});
+    }
+    bool going = folder.error.empty() && !m_stop;
+    if (!going && !m_stop) {
         std::lock_guard lock(m_mutex);
         record.steps.push_back({"identify", "failed", folder.error, 0, 0, {}});
     }

@@ -5,6 +5,7 @@
 
 #include "cli/cli_run.h"
 #include "common/clock.h"
+#include "fleet/fleet.h"
 #include "ports/system_ports.h"
 #include "support/bmp_builder.h"
 #include "support/fake_ui.h"
@@ -194,6 +195,33 @@ TEST_F(FleetE2E, ABadProfileIsRefusedWithEveryProblemAndNothingSent) {
     EXPECT_THAT(err.str(), HasSubstr("gone.bmp"));
     EXPECT_THAT(err.str(), HasSubstr("test-page nope: "));
     EXPECT_TRUE(printer.line->received().empty());
+}
+
+// A stop (Ctrl+C) lets the step running end and starts nothing after it:
+// one printer at a time, stopped as the first one's settings end.
+TEST_F(FleetE2E, AStopEndsTheRunningStepAndStartsNoOther) {
+    Printer first("SN-1"), second("SN-2");
+    const PrinterListRead list =
+        parsePrinterList(first.line->slavePath() + "\n" + second.line->slavePath() + "\n",
+                         profile.path(), {}, "115200,n,8,1");
+    const ProfileRead read = readProfile(profile.path());
+    ASSERT_TRUE(read.profile && read.problems.empty() && list.problems.empty());
+    Fleet fleet(*read.profile, list.printers, {1, [] { return createSystemSerialPort(); }});
+    fleet.onStep = [&](std::size_t, const StepRecord& s) {
+        if (s.step == "settings")
+            fleet.stop();
+    };
+    fleet.run();
+    const auto outcomes = [&](std::size_t printer) {
+        std::vector<std::string> o;
+        for (const StepRecord& s : fleet.records()[printer].steps)
+            o.push_back(s.outcome);
+        return o;
+    };
+    EXPECT_EQ(outcomes(0), (std::vector<std::string>{"done", "done", "not run", "not run"}));
+    EXPECT_EQ(outcomes(1), (std::vector<std::string>{"not run", "not run", "not run", "not run"}));
+    EXPECT_TRUE(second.line->received().empty());
+    EXPECT_FALSE(fleetSucceeded(fleet.records()));
 }
 
 } // namespace
