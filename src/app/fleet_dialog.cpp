@@ -195,7 +195,8 @@ void FleetDialog::refresh() {
         m_rows->item(row, Port)->setText(qt(v.port));
         m_rows->item(row, Printer)->setText(qt(v.identity));
         m_rows->item(row, Step)->setText(qt(v.step));
-        static_cast<QProgressBar*>(m_rows->cellWidget(row, Progress))->setValue(v.percent);
+        static_cast<QProgressBar*>(m_rows->cellWidget(row, Progress))
+            ->setValue(v.state == PrinterView::State::Succeeded ? 100 : v.percent);
         QString outcome;
         QColor colour;
         switch (v.state) {
