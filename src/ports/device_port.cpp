@@ -45,6 +45,7 @@ public:
     std::vector<std::uint8_t> readAll() override {
         return m_port ? m_port->readAll() : std::vector<std::uint8_t>{};
     }
+    bool countsDelivery() const override { return !m_port || m_port->countsDelivery(); }
 
     bool waitForInput(std::chrono::milliseconds limit) override {
         return m_port && m_port->waitForInput(limit);
