@@ -106,6 +106,74 @@ bool jpegHuffmanTablesSound(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
+           std::uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+}
+
+// The decoder in stb_image 2.27 inflates a PNG's image data into a buffer it
+// doubles as it fills, whatever the header declared: a small file whose data
+// inflate to a gigabyte takes a gigabyte (and seconds) before the size check
+// that follows refuses it. So the data are inflated first into a buffer of
+// exactly the size the header declares, which the inflater does not grow;
+// data that need more are refused. Nothing to say for what is no PNG, or a
+// PNG whose header stb will refuse on its own.
+std::optional<std::string> pngInflatesBeyondItsHeader(std::span<const std::uint8_t> bytes) {
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (bytes.size() < 33 ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()))
+        return std::nullopt;
+    // IHDR comes first: width, height, bit depth, colour type, ..., interlace.
+    const std::uint64_t width = bigEndian32(bytes, 16), height = bigEndian32(bytes, 20);
+    const int depth = bytes[24], colourType = bytes[25], interlace = bytes[28];
+    const int samples = colourType == 0   ? 1
+                        : colourType == 2 ? 3
+                        : colourType == 3 ? 1
+                        : colourType == 4 ? 2
+                        : colourType == 6 ? 4
+                                          : 0;
+    if (samples == 0 || depth == 0 || width == 0 || height == 0 ||
+        width * height > kMaxPicturePixels)
+        return std::nullopt;
+    // A filter byte a row; an interlaced image is seven smaller images.
+    const auto rowsBytes = [&](std::uint64_t w, std::uint64_t h) -> std::uint64_t {
+        return w == 0 || h == 0 ? 0 : h * (1 + (w * samples * depth + 7) / 8);
+    };
+    std::uint64_t declared = 0;
+    if (interlace == 0) {
+        declared = rowsBytes(width, height);
+    } else {
+        static constexpr int kPass[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+        for (const auto& p : kPass)
+            declared +=
+                rowsBytes((width + p[2] - 1 - p[0]) / p[2], (height + p[3] - 1 - p[1]) / p[3]);
+    }
+    std::vector<char> data;
+    for (std::size_t at = 8; at + 12 <= bytes.size();) {
+        const std::uint64_t length = bigEndian32(bytes, at);
+        if (at + 12 + length > bytes.size())
+            break;
+        if (std::equal(bytes.begin() + at + 4, bytes.begin() + at + 8, "IDAT"))
+            data.insert(data.end(), bytes.begin() + at + 8, bytes.begin() + at + 8 + length);
+        at += 12 + length;
+    }
+    if (data.empty() || declared >= std::uint64_t(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    // One byte more than declared: data that fill it inflate too far.
+    std::vector<char> image(declared + 1);
+    const int inflated = stbi_zlib_decode_buffer(image.data(), static_cast<int>(image.size()),
+                                                 data.data(), static_cast<int>(data.size()));
+    if (inflated < 0 && stbi_failure_reason() &&
+        std::string_view(stbi_failure_reason()) == "output buffer limit")
+        return "its image data inflate to more than the " + std::to_string(declared) +
+               " bytes its header declares";
+    if (inflated > static_cast<int>(declared))
+        return "its image data inflate to more than the " + std::to_string(declared) +
+               " bytes its header declares";
+    return std::nullopt;
+}
+
 } // namespace
 
 PictureRead decodePicture(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -120,6 +188,8 @@ PictureRead decodePicture(std::span<const std::uint8_t> bytes, const std::string
         return unreadable("it is longer than " + std::to_string(kMaxPictureFileBytes) + " bytes");
     if (!jpegHuffmanTablesSound(bytes))
         return unreadable("a Huffman table of the JPEG file is damaged");
+    if (const auto why = pngInflatesBeyondItsHeader(bytes))
+        return unreadable(*why);
     const auto length = static_cast<int>(bytes.size());
     int width = 0;
     int height = 0;

@@ -33,6 +33,24 @@ const Bytes kBadHuffmanJpeg = {
     255,  255,  0,    0,    0, 0,  0,    0, 0, 0, 0, 0, 0, 0, 0, 0, // the 16 counts: 510 codes
     0xFF, 0xD9};                                                    // end of image
 
+// A 1 x 1 PNG whose image data inflate to 4 MB of zeros: what the decoder
+// would take in memory before seeing the size does not fit.
+Bytes inflatingPng() {
+    const Bytes small = pngFile(1, 1, 4, {0, 0, 0, 255});
+    std::vector<unsigned char> zeros(4 << 20, 0);
+    int length = 0;
+    unsigned char* data =
+        stbi_zlib_compress(zeros.data(), static_cast<int>(zeros.size()), &length, 9);
+    Bytes png(small.begin(), small.begin() + 33); // the signature and IHDR
+    for (const int shift : {24, 16, 8, 0})
+        png.push_back(static_cast<std::uint8_t>(length >> shift));
+    png.insert(png.end(), {'I', 'D', 'A', 'T'});
+    png.insert(png.end(), data, data + length);
+    png.insert(png.end(), {0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82});
+    STBIW_FREE(data);
+    return png;
+}
+
 // A picture read as "W x H: grey values", or the message that refused it.
 std::string seen(const PictureRead& read) {
     if (!read.picture)
@@ -67,6 +85,9 @@ TEST(PictureLogo, EachFormatIsReadAsGreyOverWhitePaperOrRefused) {
          }(),
          "The file p is not a picture this program can read (PNG, JPEG, GIF or BMP): a Huffman "
          "table of the JPEG file is damaged."},
+        {inflatingPng(), "The file p is not a picture this program can read (PNG, JPEG, GIF or "
+                         "BMP): its image data inflate to more than the 5 bytes its header "
+                         "declares."},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(seen(decodePicture(c.file, "p")), c.shown);
