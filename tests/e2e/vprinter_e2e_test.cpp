@@ -111,5 +111,38 @@ TEST_F(VirtualPrinterOnPty, CommandCapturesDrawsAndEndsWhenIdle) {
     EXPECT_FALSE(std::filesystem::exists(folder / "paper/page-0003.png"));
 }
 
+// --input draws a captured stream with no line and ends; --strict makes a
+// command the printer did not understand end it with status 1.
+TEST(VirtualPrinterRender, AStreamDrawnWithoutALine) {
+    const struct Case {
+        std::string stream;
+        bool strict;
+        int status;
+        const char* logged;
+    } kCases[] = {
+        {"Hello\n\x1D\x56\x42\x01", true, 0, "partial cut (GS V 66 1)"},
+        {"Hello\n\x1B\xFE", true, 1, "unknown sequence 1B FE"},
+        {"Hello\n\x1B\xFE", false, 0, "unknown sequence 1B FE"},
+    };
+    for (const Case& c : kCases) {
+        testing::TempFolder folder;
+        folder.write("stream.bin", c.stream);
+        std::vector<std::string> args = {ORDALIA_VPRINTER_COMMAND,
+                                         "--render",
+                                         (folder.path() / "paper").string(),
+                                         "--input",
+                                         (folder.path() / "stream.bin").string(),
+                                         "--program",
+                                         ORDALIA_PROGRAM_FOLDER};
+        if (c.strict)
+            args.push_back("--strict");
+        const pid_t pid = testing::spawnCommand(args, folder.path() / "log.txt");
+        EXPECT_EQ(testing::waitForExit(pid, 30s), c.status) << c.stream;
+        EXPECT_THAT(testing::readText(folder.path() / "log.txt"), HasSubstr(c.logged));
+        const auto page = vprinter::decodePng(folder.read("paper/page-0001.png"));
+        EXPECT_TRUE(page.ok && page.image.width == 576) << page.problem;
+    }
+}
+
 } // namespace
 } // namespace ordalia

@@ -2,20 +2,24 @@
 // the program without a printer and for scripted end-to-end runs.
 
 #include "font_image.h"
-#include "ports/port_names.h"
 #include "paper_renderer.h"
+#include "ports/port_names.h"
 #include "virtual_printer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +46,9 @@ Line and files:
   --nv DIR                NV memory folder (default: a new temporary folder, kept)
   --exit-after-idle MS    end once nothing has arrived for MS milliseconds
   --quiet                 print only the slave path and errors
+  --input FILE            with --render: draw the stream in FILE (- for standard
+                          input) to pages and end, with no line and no waiting
+  --strict                end with status 1 when a command was not understood
 
 Paper:
   --render DIR            draw the paper to DIR/page-0001.png, one page per cut
@@ -90,6 +97,8 @@ struct Arguments {
     std::filesystem::path renderFolder;
     int paperDots = kPaperDots80mm;
     std::filesystem::path programFolder;
+    std::string input; // a captured stream to draw ("-": standard input); empty: a line
+    bool strict = false;
 };
 
 int usageError(const std::string& message) {
@@ -119,6 +128,13 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
         if (option == "--help" || option == "-h") {
             std::cout << kUsage << "\nPrinter state and identity:\n" << kPrinterStateUsage;
             return 0;
+        } else if (option == "--input") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a file, or - for standard input");
+            args.input = *text;
+        } else if (option == "--strict") {
+            args.strict = true;
         } else if (option == "--ports") {
             const auto text = value();
             if (!text || text->empty())
@@ -252,10 +268,87 @@ std::string stamp(std::chrono::steady_clock::time_point start) {
 
 } // namespace
 
+RenderOptions renderOptions(const Arguments& args, const char* argv0) {
+    RenderOptions render;
+    render.outputFolder = args.renderFolder;
+    render.paperDots = args.paperDots;
+    render.keepPages = false;
+    const auto folder = args.programFolder.empty() ? commandFolder(argv0) : args.programFolder;
+    auto fonts = loadDefaultFontImage(folder);
+    if (fonts.image) {
+        render.defaultFont = std::move(fonts.image);
+    } else {
+        std::cerr << "ordalia-vprinter: no code page fonts (" << fonts.problem
+                  << "); characters print as boxes until a font download\n";
+    }
+    return render;
+}
+
+// Commands the printer did not understand: no table entry, or parameters out
+// of their range.
+std::size_t notUnderstood(const PrinterModel& model) {
+    return static_cast<std::size_t>(std::count_if(
+        model.commands().begin(), model.commands().end(),
+        [](const RecordedCommand& c) { return c.id == CommandId::Unknown || c.malformed; }));
+}
+
+// What --strict makes of a run: status 1, said on standard error, when a
+// command was not understood.
+int strictStatus(const Arguments& args, const PrinterModel& model) {
+    const std::size_t count = notUnderstood(model);
+    if (!args.strict || count == 0)
+        return 0;
+    std::cerr << "ordalia-vprinter: " << count << " command(s) not understood (see the log)\n";
+    return 1;
+}
+
+// --input: the stream drawn straight to pages, with no line and no waiting.
+int renderInput(const Arguments& args, const char* argv0) {
+    if (args.renderFolder.empty())
+        return usageError("--input needs --render DIR");
+    Bytes bytes;
+    if (args.input == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), {});
+    } else {
+        std::ifstream in(args.input, std::ios::binary);
+        if (!in) {
+            std::cerr << "ordalia-vprinter: cannot read " << args.input << "\n";
+            return 2;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    PrinterOptions options = args.options.printer;
+    std::optional<std::filesystem::path> scratch;
+    if (options.nvFolder.empty()) { // NV memory for this run only
+        scratch = std::filesystem::temp_directory_path() /
+                  ("ordalia-vprinter-" + std::to_string(::getpid()));
+        options.nvFolder = *scratch;
+    }
+    int status = 0;
+    {
+        PrinterModel model(options);
+        PaperRenderer renderer(model, renderOptions(args, argv0));
+        model.receive(bytes, std::chrono::steady_clock::now());
+        renderer.finish();
+        if (!args.quiet)
+            for (const std::string& line : model.log())
+                std::cout << line << "\n";
+        if (!renderer.problems().empty())
+            status = 1;
+        status = std::max(status, strictStatus(args, model));
+    }
+    std::error_code ec;
+    if (scratch)
+        std::filesystem::remove_all(*scratch, ec);
+    return status;
+}
+
 int main(int argc, char** argv) {
     Arguments args;
     if (const auto exitCode = parse(argc, argv, args))
         return *exitCode;
+    if (!args.input.empty())
+        return renderInput(args, argv[0]);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
@@ -269,23 +362,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::optional<PaperRenderer> renderer;
-    if (!args.renderFolder.empty()) {
-        RenderOptions render;
-        render.outputFolder = args.renderFolder;
-        render.paperDots = args.paperDots;
-        render.keepPages = false;
-        const auto folder =
-            args.programFolder.empty() ? commandFolder(argv[0]) : args.programFolder;
-        auto fonts = loadDefaultFontImage(folder);
-        if (fonts.image) {
-            render.defaultFont = std::move(fonts.image);
-        } else {
-            std::cerr << "ordalia-vprinter: no code page fonts (" << fonts.problem
-                      << "); characters print as boxes until a font download\n";
-        }
+    if (!args.renderFolder.empty())
         printer->withModel(
-            [&](PrinterModel& model) { renderer.emplace(model, std::move(render)); });
-    }
+            [&](PrinterModel& model) { renderer.emplace(model, renderOptions(args, argv[0])); });
     const std::string slave = printer->slavePath();
     std::cout << "ordalia-vprinter: printer on " << slave << std::endl;
     if (!args.portsFile.empty()) {
@@ -329,5 +408,7 @@ int main(int argc, char** argv) {
     if (!args.quiet)
         std::cout << "ordalia-vprinter: " << printer->receivedCount() << " byte(s) received"
                   << std::endl;
-    return 0;
+    int status = 0;
+    printer->withModel([&](PrinterModel& model) { status = strictStatus(args, model); });
+    return status;
 }
