@@ -4,7 +4,7 @@
 // seen as such by the program. Then the command ordalia-vprinter as a script
 // runs it: every byte value crosses the line unchanged.
 
-#include "png.h"
+#include "support/page_png.h"
 #include "support/printer_on_pty.h"
 #include "support/process.h"
 #include "testpage_source.h"
@@ -102,12 +102,11 @@ TEST_F(VirtualPrinterOnPty, CommandCapturesDrawsAndEndsWhenIdle) {
         testing::readText(folder / "output.txt"),
         ::testing::ContainsRegex("printer on /dev/.*COM 3=/dev/.*drawing the paper to .*"
                                  "self-test page \\(ESC 0x88\\).* 297 byte\\(s\\) received"));
-    const auto logo = vprinter::decodePng(program.read("paper/page-0001.png"));
-    ASSERT_TRUE(logo.ok && logo.image.width == 576) << logo.problem;
-    EXPECT_TRUE(logo.image.dot(0, 0) && logo.image.dot(15, 7) && logo.image.dot(8, 3));
-    EXPECT_FALSE(logo.image.dot(8, 2) || logo.image.dot(16, 0) || logo.image.dot(1, 1));
-    EXPECT_TRUE(vprinter::decodePng(program.read("paper/page-0002.png"))
-                    .ok); // the picture and the test page
+    const auto logo = testing::readPage(program.read("paper/page-0001.png"));
+    ASSERT_TRUE(logo.ok && logo.width == 576);
+    EXPECT_TRUE(logo.dot(0, 0) && logo.dot(15, 7) && logo.dot(8, 3));
+    EXPECT_FALSE(logo.dot(8, 2) || logo.dot(16, 0) || logo.dot(1, 1));
+    EXPECT_TRUE(testing::readPage(program.read("paper/page-0002.png")).ok); // the picture, the test page
     EXPECT_FALSE(std::filesystem::exists(folder / "paper/page-0003.png"));
 }
 
@@ -139,8 +138,8 @@ TEST(VirtualPrinterRender, AStreamDrawnWithoutALine) {
         const pid_t pid = testing::spawnCommand(args, folder.path() / "log.txt");
         EXPECT_EQ(testing::waitForExit(pid, 30s), c.status) << c.stream;
         EXPECT_THAT(testing::readText(folder.path() / "log.txt"), HasSubstr(c.logged));
-        const auto page = vprinter::decodePng(folder.read("paper/page-0001.png"));
-        EXPECT_TRUE(page.ok && page.image.width == 576) << page.problem;
+        const auto page = testing::readPage(folder.read("paper/page-0001.png"));
+        EXPECT_TRUE(page.ok && page.width == 576);
     }
 }
 

@@ -27,16 +27,4 @@ bool pngDeflateAvailable();
 std::vector<std::uint8_t> encodePng(const DotImage& image,
                                     PngCompression compression = PngCompression::Deflate);
 
-struct PngRead {
-    bool ok = false;
-    DotImage image;
-    std::string problem; // when not ok
-};
-
-// Reads back a 1-bit greyscale PNG as encodePng writes it: every chunk's
-// CRC checked, stored deflate blocks (and compressed ones where the build has
-// zlib), rows with filter 0 only. A picture of more than `maxDots` dots is
-// refused before anything is allocated for it.
-PngRead decodePng(std::span<const std::uint8_t> bytes, std::size_t maxDots = 64u << 20);
-
 } // namespace ordalia::vprinter
