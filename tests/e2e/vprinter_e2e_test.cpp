@@ -106,7 +106,8 @@ TEST_F(VirtualPrinterOnPty, CommandCapturesDrawsAndEndsWhenIdle) {
     ASSERT_TRUE(logo.ok && logo.width == 576);
     EXPECT_TRUE(logo.dot(0, 0) && logo.dot(15, 7) && logo.dot(8, 3));
     EXPECT_FALSE(logo.dot(8, 2) || logo.dot(16, 0) || logo.dot(1, 1));
-    EXPECT_TRUE(testing::readPage(program.read("paper/page-0002.png")).ok); // the picture, the test page
+    EXPECT_TRUE(
+        testing::readPage(program.read("paper/page-0002.png")).ok); // the picture, the test page
     EXPECT_FALSE(std::filesystem::exists(folder / "paper/page-0003.png"));
 }
 
@@ -135,11 +136,16 @@ TEST(VirtualPrinterRender, AStreamDrawnWithoutALine) {
                                          ORDALIA_PROGRAM_FOLDER};
         if (c.strict)
             args.push_back("--strict");
+        args.insert(args.end(), {"--html", (folder.path() / "index.html").string()});
         const pid_t pid = testing::spawnCommand(args, folder.path() / "log.txt");
         EXPECT_EQ(testing::waitForExit(pid, 30s), c.status) << c.stream;
         EXPECT_THAT(testing::readText(folder.path() / "log.txt"), HasSubstr(c.logged));
         const auto page = testing::readPage(folder.read("paper/page-0001.png"));
         EXPECT_TRUE(page.ok && page.width == 576);
+        // The page beside the log.
+        EXPECT_THAT(testing::readText(folder.path() / "index.html"),
+                    ::testing::ContainsRegex("<img src=\"paper/page-0001.png\".*<pre>text: "
+                                             "\"Hello\"\n"));
     }
 }
 

@@ -49,6 +49,8 @@ Line and files:
   --input FILE            with --render: draw the stream in FILE (- for standard
                           input) to pages and end, with no line and no waiting
   --strict                end with status 1 when a command was not understood
+  --html FILE             with --render: at the end, a page showing every drawn
+                          page with the log beside it
 
 Paper:
   --render DIR            draw the paper to DIR/page-0001.png, one page per cut
@@ -99,6 +101,7 @@ struct Arguments {
     std::filesystem::path programFolder;
     std::string input; // a captured stream to draw ("-": standard input); empty: a line
     bool strict = false;
+    std::filesystem::path html; // a page of the drawn pages and the log
 };
 
 int usageError(const std::string& message) {
@@ -135,6 +138,11 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             args.input = *text;
         } else if (option == "--strict") {
             args.strict = true;
+        } else if (option == "--html") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a file");
+            args.html = *text;
         } else if (option == "--ports") {
             const auto text = value();
             if (!text || text->empty())
@@ -284,6 +292,38 @@ RenderOptions renderOptions(const Arguments& args, const char* argv0) {
     return render;
 }
 
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text)
+        out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+    return out;
+}
+
+// --html: the drawn pages, in order, beside the printer's log. Pages are
+// named from the page file's folder, so the two may lie side by side.
+bool writeHtml(const Arguments& args, const std::vector<std::string>& log) {
+    std::vector<std::filesystem::path> pages;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(args.renderFolder, ec))
+        if (entry.path().filename().string().starts_with("page-") &&
+            entry.path().extension() == ".png")
+            pages.push_back(entry.path());
+    std::sort(pages.begin(), pages.end());
+    std::ofstream out(args.html, std::ios::binary | std::ios::trunc);
+    out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Paper</title>\n"
+           "<style>body{font-family:sans-serif;display:flex;gap:2em}img{border:1px solid #999;"
+           "display:block;margin-bottom:1em}pre{font-size:12px}</style></head><body>\n<div>\n";
+    const auto base = std::filesystem::absolute(args.html, ec).parent_path();
+    for (const auto& page : pages)
+        out << "<img src=\"" << escaped(std::filesystem::relative(page, base, ec).generic_string())
+            << "\" alt=\"" << escaped(page.filename().string()) << "\">\n";
+    out << "</div>\n<pre>";
+    for (const std::string& line : log)
+        out << escaped(line) << "\n";
+    out << "</pre>\n</body></html>\n";
+    return static_cast<bool>(out);
+}
+
 // Commands the printer did not understand: no table entry, or parameters out
 // of their range.
 std::size_t notUnderstood(const PrinterModel& model) {
@@ -335,6 +375,10 @@ int renderInput(const Arguments& args, const char* argv0) {
                 std::cout << line << "\n";
         if (!renderer.problems().empty())
             status = 1;
+        if (!args.html.empty() && !writeHtml(args, model.log())) {
+            std::cerr << "ordalia-vprinter: cannot write " << args.html.string() << "\n";
+            status = 1;
+        }
         status = std::max(status, strictStatus(args, model));
     }
     std::error_code ec;
@@ -409,6 +453,12 @@ int main(int argc, char** argv) {
         std::cout << "ordalia-vprinter: " << printer->receivedCount() << " byte(s) received"
                   << std::endl;
     int status = 0;
-    printer->withModel([&](PrinterModel& model) { status = strictStatus(args, model); });
+    printer->withModel([&](PrinterModel& model) {
+        status = strictStatus(args, model);
+        if (!args.html.empty() && !args.renderFolder.empty() && !writeHtml(args, model.log())) {
+            std::cerr << "ordalia-vprinter: cannot write " << args.html.string() << "\n";
+            status = 1;
+        }
+    });
     return status;
 }
