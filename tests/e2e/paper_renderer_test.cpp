@@ -124,8 +124,9 @@ const Case kCases[] = {
     {"FS p of a logo not held", kLogo + R"(FS "p" 2 0)", 0, 0, ".", 0},
     {"EAN13: guard bars 101, 2 dots a module, 40 high, text below",
      R"(GS "h" 40 GS "w" 2 GS "H" 2 GS "k" 2 "590123412345" 0)", 0, 39, "##..##./.......", 40 + 24},
-    // The printer's check digit 7 (R 1000100), not the 0 sent; the EAN8 at (576 - 67) / 2.
-    {"EAN13 check digit", kBars + R"(GS "k" 2 "5901234123450" 0)", 85, 0, "#...#..#.#.", 10},
+    // The check digit as sent, 0 (R 1110010), not the 7 it should be (R 1000100); the
+    // EAN8 at (576 - 67) / 2.
+    {"EAN13 check digit", kBars + R"(GS "k" 2 "5901234123450" 0)", 85, 0, "###..#.#.#.", 10},
     {"ITF: an odd last digit left out", kBars + R"(GS "k" 5 "123" 0)", 24, 0, "#.#..", 10},
     {"EAN8 centred", kBars + R"(ESC "a" 1 GS "k" 3 "9638507" 0)", 253, 0, ".#.#", 10},
     // Font B text, 72 dots, above the EAN8's 67, which is centred under it.
@@ -153,6 +154,27 @@ TEST(PaperRenderer, DotsOfEachStream) {
         if (c.height >= 0) {
             EXPECT_EQ(page.height, c.height);
         }
+    }
+}
+
+// A wrong UPC/EAN check digit is drawn as sent, so the preview fails to scan
+// where the receipt would; a printer that computes it draws its own. The log
+// names it either way.
+TEST(PaperRenderer, AWrongCheckDigitAsSentOrAsComputed) {
+    for (const bool compute : {false, true}) {
+        PrinterModel model({});
+        PaperRenderer renderer(model, {.computeCheckDigits = compute});
+        model.receive(stream(kBars + R"(GS "k" 2 "5901234123450" 0 GS "k" 3 "96385074" 0)"),
+                      TimePoint{});
+        renderer.finish();
+        // 0 is R 1110010, 7 is R 1000100; then the end guard 101.
+        EXPECT_EQ(window(renderer.pages().at(0).image, 85, 0, "###########"),
+                  compute ? "#...#..#.#." : "###..#.#.#.");
+        EXPECT_THAT(model.log(),
+                    ::testing::Contains("bar code 5901234123450: check digit 0 sent, 7 expected"));
+        EXPECT_EQ(std::ranges::count_if(model.log(),
+                                        [](const std::string& l) { return l.starts_with("bar"); }),
+                  1); // the EAN8 sent right
     }
 }
 

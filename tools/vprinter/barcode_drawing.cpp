@@ -145,13 +145,21 @@ std::string printable(std::string_view s) {
 std::optional<LinearBarcode> linear(std::optional<Encoded> encoded, std::string readable) {
     if (!encoded || encoded->grid.height != 1)
         return std::nullopt;
-    return LinearBarcode{std::move(encoded->grid), std::move(readable)};
+    return LinearBarcode{std::move(encoded->grid), std::move(readable), {}};
 }
 
-// UPC and EAN: the digits before the check digit, which the printer
-// computes itself whether or not one was sent.
+// The right-hand patterns of UPC and EAN digits, where the check digit is:
+// seven modules each, 1 a bar.
+constexpr const char* kRightPatterns[10] = {"1110010", "1100110", "1101100", "1000010", "1011100",
+                                            "1001110", "1010000", "1000100", "1001000", "1110100"};
+
+// UPC and EAN: encoded from the digits before the check digit, with the
+// check digit the symbology computes. One sent (`sentCheck`, when not
+// `compute`) replaces it: its seven modules, before the end guard's three,
+// and the readable text's last digit.
 std::optional<LinearBarcode> upcEan(int symbology, std::string_view data,
-                                    std::initializer_list<std::size_t> lengths) {
+                                    std::initializer_list<std::size_t> lengths,
+                                    bool compute = true) {
     if (!allDigits(data) || std::ranges::find(lengths, data.size()) == lengths.end())
         return std::nullopt;
     const std::string_view body = data.substr(0, *lengths.begin());
@@ -159,18 +167,29 @@ std::optional<LinearBarcode> upcEan(int symbology, std::string_view data,
     if (!encoded)
         return std::nullopt;
     std::string text = encoded->text;
-    return linear(std::move(encoded), std::move(text));
+    auto barcode = linear(std::move(encoded), text);
+    const char sent = data.size() > body.size() ? data.back() : '\0';
+    if (!barcode || sent == '\0' || text.empty() || text.back() == sent)
+        return barcode;
+    barcode->note = std::string("check digit ") + sent + " sent, " + text.back() + " expected";
+    if (compute)
+        return barcode;
+    const int end = barcode->bars.width - 3;
+    for (int i = 0; i < 7 && end - 7 >= 0; ++i)
+        barcode->bars.set(end - 7 + i, 0, kRightPatterns[sent - '0'][i] == '1');
+    barcode->readable.back() = sent;
+    return barcode;
 }
 
 } // namespace
 
-std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data) {
+std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data, bool computeCheckDigits) {
     const int system = m >= 65 ? m - 65 : m;
     if (m > 6 && (m < 65 || m > 73))
         return std::nullopt;
     switch (system) {
     case 0: // UPC-A
-        return upcEan(BARCODE_UPCA, data, {11, 12});
+        return upcEan(BARCODE_UPCA, data, {11, 12}, computeCheckDigits);
     case 1: { // UPC-E: its own six digits or the UPC-A number it stands for
         if (!allDigits(data))
             return std::nullopt;
@@ -191,9 +210,9 @@ std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data) {
         return upcEan(BARCODE_UPCE, seven, {7});
     }
     case 2: // EAN-13
-        return upcEan(BARCODE_EANX, data, {12, 13});
+        return upcEan(BARCODE_EANX, data, {12, 13}, computeCheckDigits);
     case 3: // EAN-8
-        return upcEan(BARCODE_EANX, data, {7, 8});
+        return upcEan(BARCODE_EANX, data, {7, 8}, computeCheckDigits);
     case 4: { // CODE39; the '*' start and stop are the printer's to add
         std::string_view body = data;
         if (body.size() >= 2 && body.front() == '*' && body.back() == '*')

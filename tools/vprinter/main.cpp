@@ -51,6 +51,9 @@ Line and files:
   --strict                end with status 1 when a command was not understood
   --html FILE             with --render: at the end, a page showing every drawn
                           page with the log beside it
+  --compute-check-digits  draw a UPC-A, EAN-13 or EAN-8 with the check digit
+                          the printer computes, not the one sent (the log names
+                          a wrong one either way)
 
 Paper:
   --render DIR            draw the paper to DIR/page-0001.png, one page per cut
@@ -102,6 +105,7 @@ struct Arguments {
     std::string input; // a captured stream to draw ("-": standard input); empty: a line
     bool strict = false;
     std::filesystem::path html; // a page of the drawn pages and the log
+    bool computeCheckDigits = false;
 };
 
 int usageError(const std::string& message) {
@@ -138,6 +142,8 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             args.input = *text;
         } else if (option == "--strict") {
             args.strict = true;
+        } else if (option == "--compute-check-digits") {
+            args.computeCheckDigits = true;
         } else if (option == "--html") {
             const auto text = value();
             if (!text || text->empty())
@@ -281,6 +287,7 @@ RenderOptions renderOptions(const Arguments& args, const char* argv0) {
     render.outputFolder = args.renderFolder;
     render.paperDots = args.paperDots;
     render.keepPages = false;
+    render.computeCheckDigits = args.computeCheckDigits;
     const auto folder = args.programFolder.empty() ? commandFolder(argv0) : args.programFolder;
     auto fonts = loadDefaultFontImage(folder);
     if (fonts.image) {

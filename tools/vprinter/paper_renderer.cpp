@@ -449,7 +449,9 @@ struct PaperRenderer::State {
         startPageIfNeeded();
         // Data the system refuses, and a bar code wider than the print
         // area, print nothing at all.
-        const auto encoded = encodeBarcode(m, data);
+        const auto encoded = encodeBarcode(m, data, options.computeCheckDigits);
+        if (encoded && !encoded->note.empty())
+            model.note("bar code " + data + ": " + encoded->note);
         if (!encoded || encoded->bars.width * moduleWidth > areaDots())
             return;
         const DotImage bars = scaled(encoded->bars, moduleWidth, std::max(barHeight, 1));
