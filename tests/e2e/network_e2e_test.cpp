@@ -106,5 +106,32 @@ TEST_F(NetworkE2E, APageThePrinterStoppedTakingIsAStallNeverTransmitDone) {
     }
 }
 
+// A printer that resets connections left idle, as many do: the connection
+// is gone after the limit, and the next operation connects anew.
+struct PrinterResettingIdle : PrinterOnPty {
+    PrinterResettingIdle()
+        : PrinterOnPty([](vprinter::VirtualPrinterOptions& o) {
+              o.tcpPort = 0;
+              o.idleDisconnect = 300ms;
+          }) {}
+};
+
+TEST_F(PrinterResettingIdle, AConnectionLeftIdleIsResetAndTheNextOneWorks) {
+    const auto port = createNetworkPort();
+    ASSERT_FALSE(port->open(printer->slavePath(), {}).has_value());
+    ASSERT_FALSE(port->write(std::vector<std::uint8_t>{'A'}).has_value());
+    std::this_thread::sleep_for(900ms);
+    EXPECT_EQ(port->inputQueueCount(), -1); // reset by the printer
+    port->close();
+    std::size_t first = 0;
+    EXPECT_THAT(printer->logSince(first),
+                ::testing::Contains(HasSubstr("reset after 300 ms idle")));
+
+    choice.networkSelected = true;
+    choice.host = printer->slavePath().substr(kNetworkScheme.size());
+    program.write("testpage/rec1.p", pseudoRandomBytes(4000, 1));
+    EXPECT_EQ(SendTestPage(services(), choice, "testpage/rec1.p"), Outcome::Done);
+}
+
 } // namespace
 } // namespace ordalia

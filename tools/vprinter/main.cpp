@@ -40,6 +40,8 @@ and, where the printer would, answered.
 Line and files:
   --tcp PORT              be a network printer on 127.0.0.1:PORT instead (0: any
                           free port), one connection after another
+  --idle-disconnect S     with --tcp: reset a connection idle for S seconds, as
+                          many network printers do
   --ports FILE            write "COM N=<slave>" into the program's port mapping file
   --com N                 the port list entry for --ports (1 to 8; default 1)
   --capture FILE          append every byte received to FILE
@@ -144,6 +146,11 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             args.strict = true;
         } else if (option == "--compute-check-digits") {
             args.computeCheckDigits = true;
+        } else if (option == "--idle-disconnect") {
+            const auto n = count();
+            if (!n || *n == 0)
+                return bad("a number of seconds, 1 or more");
+            args.options.idleDisconnect = std::chrono::seconds(*n);
         } else if (option == "--html") {
             const auto text = value();
             if (!text || text->empty())

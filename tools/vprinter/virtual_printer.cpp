@@ -217,8 +217,18 @@ void VirtualPrinter::run() {
             const Bytes due = m_model.takeDueReplies(now);
             if (m_tcp && m_master < 0 && !m_disconnected) {
                 m_master = m_tcp->acceptWaiting();
-                if (m_master >= 0)
+                if (m_master >= 0) {
+                    m_connectedAt = now;
                     m_model.note("connection taken");
+                }
+            }
+            if (m_tcp && m_master >= 0 && m_options.idleDisconnect &&
+                now - std::max(m_lastActivity, m_connectedAt) >= *m_options.idleDisconnect) {
+                // A reset, not a close: what such printers send.
+                const linger reset{1, 0};
+                ::setsockopt(m_master, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                endConnection("reset after " + std::to_string(m_options.idleDisconnect->count()) +
+                              " ms idle");
             }
             if (m_dead || m_disconnected || (m_tcp && m_master < 0)) {
                 m_unsent.clear();

@@ -38,6 +38,9 @@ struct VirtualPrinterOptions {
     // "tcp://127.0.0.1:PORT". A disconnect closes the connection and stops
     // listening.
     std::optional<std::uint16_t> tcpPort;
+    // As a network printer: reset a connection nothing has come over for
+    // this long, as many printers do (often after 90 s).
+    std::optional<std::chrono::milliseconds> idleDisconnect;
 };
 
 class TcpLine;
@@ -163,6 +166,7 @@ private:
     };
     std::vector<Arrival> m_arrivals;
     std::chrono::steady_clock::time_point m_lastActivity{};
+    std::chrono::steady_clock::time_point m_connectedAt{};
 
     double m_credit = 0; // paced mode: bytes that may be read now
     std::chrono::steady_clock::time_point m_creditAt{};
