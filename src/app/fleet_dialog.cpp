@@ -133,12 +133,8 @@ void FleetDialog::start() {
         return;
     }
     const std::filesystem::path folder = pathFromFileText(m_profile->text().toStdString());
-    ProfileRead read = readProfile(folder);
+    const ProfileRead read = readCheckedProfile(folder);
     std::vector<std::string> problems = read.problems;
-    if (read.profile) {
-        const auto more = checkProfile(*read.profile);
-        problems.insert(problems.end(), more.begin(), more.end());
-    }
     // The list as a printer list file would give it: one a line.
     std::string list;
     for (int i = 0; i < m_ports->count(); ++i)

@@ -70,17 +70,12 @@ std::string liveLine(const PrinterView& v) {
 // not hold, every problem written.
 std::optional<Profile> checkedProfile(const Command& c) {
     const std::filesystem::path folder = fullPath(c.words().back());
-    ProfileRead read = readProfile(folder);
-    std::vector<std::string> problems = read.problems;
-    if (read.profile) {
-        const auto more = checkProfile(*read.profile);
-        problems.insert(problems.end(), more.begin(), more.end());
-    }
-    if (problems.empty() && read.profile)
+    const ProfileRead read = readCheckedProfile(folder);
+    if (read.problems.empty() && read.profile)
         return read.profile;
     std::string text =
         "The profile " + pathForMessage(folder) + " cannot be used; nothing was sent:";
-    for (const std::string& p : problems)
+    for (const std::string& p : read.problems)
         text += "\n  " + p;
     c.console.message(text);
     return std::nullopt;

@@ -313,6 +313,15 @@ std::vector<std::string> checkProfile(const Profile& profile) {
     return problems;
 }
 
+ProfileRead readCheckedProfile(const std::filesystem::path& folder) {
+    ProfileRead read = readProfile(folder);
+    if (read.profile) {
+        const auto more = checkProfile(*read.profile);
+        read.problems.insert(read.problems.end(), more.begin(), more.end());
+    }
+    return read;
+}
+
 ProfileSave saveProfile(const std::filesystem::path& programFolder,
                         const std::filesystem::path& dir) {
     ProfileSave save;

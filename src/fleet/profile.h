@@ -81,6 +81,10 @@ StepRun runProfileStep(const Services& services, LinkChoice& choice, const Profi
 // Empty when every step would go as far as opening the port.
 std::vector<std::string> checkProfile(const Profile& profile);
 
+// readProfile and checkProfile together, every problem of both listed: what
+// a fleet is started with.
+ProfileRead readCheckedProfile(const std::filesystem::path& folder);
+
 // `profile save DIR`: the program folder's files that the steps read,
 // copied into DIR, with a "profile" naming a step for each kind of file
 // present. Refused (with why) when DIR holds a profile already.
