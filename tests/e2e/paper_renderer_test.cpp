@@ -78,6 +78,9 @@ const std::string kLogo = R"(FS "q" 1 1 0 1 0 0x80 0 0 0 0 0 0 0xFF )";
 const std::string kBars = R"(GS "h" 10 GS "w" 1 )";
 const std::string kQrA = R"(GS "(k" 4 0 49 80 48 "A" )";
 const std::string kQrPrint = R"(GS "(k" 3 0 49 81 48)";
+// GS ( L function 112: 9 x 2 dots, dots at 0 and 8 of row 0 and 8 of row 1.
+const std::string kRaster112 = R"(GS "(L" 14 0 48 112 48 1 1 49 9 0 2 0 0x80 0x80 0 0x80 )";
+const std::string kPrint50 = R"( GS "(L" 2 0 48 50)";
 
 // The dots at x, y of the page once the paper is torn off, and its height
 // when it matters (0: no page at all).
@@ -121,6 +124,25 @@ const Case kCases[] = {
      "#./../../../../../../../.#/../../../../../../../../../../../../../../#."},
     {"ESC * 8-dot single density", R"(ESC "*" 0 1 0 0x80 LF)", 0, 0, "##./##./##./..."},
     {"FS p double", kLogo + R"(FS "p" 1 3)", 0, 0, "##............##/##............##", 16},
+    // GS ( L function 112: 9 x 2 dots, rows of 2 bytes; printed by function 50.
+    {"graphics 112 raster, 50", kRaster112 + kPrint50, 0, 0, "#.......#./........#.", 2},
+    {"GS 8 L 112 doubled both ways",
+     R"(GS "8L" 14 0 0 0 48 112 48 2 2 49 9 0 2 0 0x80 0x80 0 0x80)" + kPrint50, 0, 0,
+     "##..............##/##..............##/................##", 4},
+    {"graphics 113 columns", R"(GS "(L" 12 0 48 113 48 1 1 49 2 0 8 0 0x80 0x01)" + kPrint50, 0, 0,
+     "#./../../../../../../.#", 8},
+    {"graphics colour 2 alone: nothing", R"(GS "(L" 11 0 48 112 48 1 1 50 1 0 1 0 0x80)" + kPrint50,
+     0, 0, ".", 0},
+    {"graphics forgotten by ESC @", kRaster112 + R"(ESC "@" )" + kPrint50, 0, 0, ".", 0},
+    {"graphics data short: nothing",
+     R"(GS "(L" 13 0 48 112 48 1 1 49 9 0 2 0 0x80 0x80 0)" + kPrint50, 0, 0, ".", 0},
+    // Function 67 defines "G1", 8 x 1 dots; function 69 prints it twice as wide.
+    {"NV graphics 67, 69 doubled",
+     R"(GS "(L" 12 0 48 67 48 "G1" 1 8 0 1 0 49 0x81 GS "(L" 6 0 48 69 "G1" 2 1)", 0, 0,
+     "##............##", 1},
+    {"NV graphics not defined", R"(GS "(L" 6 0 48 69 "G2" 1 1)", 0, 0, ".", 0},
+    {"GS * and GS / double height", R"(GS "*" 1 1 0x80 0 0 0 0 0 0 0xFF GS "/" 2)", 0, 0,
+     "#......#/#......#/.......#", 16},
     {"FS p of a logo not held", kLogo + R"(FS "p" 2 0)", 0, 0, ".", 0},
     {"EAN13: guard bars 101, 2 dots a module, 40 high, text below",
      R"(GS "h" 40 GS "w" 2 GS "H" 2 GS "k" 2 "590123412345" 0)", 0, 39, "##..##./.......", 40 + 24},

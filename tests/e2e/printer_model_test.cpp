@@ -246,5 +246,59 @@ TEST(PrinterModel, RecordsTheStreamAndKeepsItsLogosOverARestart) {
     EXPECT_EQ(model.logos().at(1).picture()[7], "################"); // logo 2: the bottom row
 }
 
+// GS ( L's NV graphics: what the printer answers as it defines, lists and
+// deletes them, the log, and the store it keeps over a restart.
+TEST(PrinterModel, NvGraphicsAnswersAndSurvivesARestart) {
+    using namespace std::string_view_literals;
+    testing::TempFolder nv;
+    const std::string define = R"(GS "(L" 12 0 48 67 48 "G1" 1 8 0 1 0 49 0x81 )";
+    const std::string list = R"(GS "(L" 4 0 48 64 "KC" )";
+    struct Step {
+        std::string stream;
+        std::string_view reply;
+        const char* note = nullptr;
+    };
+    const Step kSteps[] = {
+        {R"(GS "(L" 2 0 48 48)", "7\x30"
+                                 "393216\x00"sv},
+        {list, "7r@\x00"sv},
+        {define + R"(GS "8L" 2 0 0 0 48 51)",
+         "7\x31"
+         "393215\x00"sv,
+         "NV graphics \"G1\" defined (8 x 1 dots)"},
+        {R"(GS "(L" 13 0 48 67 48 "H2" 1 16 0 1 0 50 0 0)", "",
+         "NV graphics \"H2\" defined (16 x 1 dots)"},
+        {list, "7r@G1H2\x00"sv},
+        {R"(GS "(L" 4 0 48 66 "G1")", "", "NV graphics \"G1\" deleted"},
+        {R"(GS "(L" 12 0 48 67 48 "G1" 1 8 0 2 0 49 0xFF)", "",
+         "NV graphics \"G1\": 8 x 2 dots do not match the data sent, ignored"},
+        {list, "7r@H2\x00"sv},
+    };
+    {
+        PrinterModel model({.nvFolder = nv.path()});
+        for (const Step& step : kSteps) {
+            SCOPED_TRACE(step.stream);
+            const std::size_t before = model.queuedReplies().size(), logged = model.log().size();
+            model.receive(bytes(step.stream), TimePoint{});
+            const Bytes& replies = model.queuedReplies();
+            EXPECT_EQ(std::string(replies.begin() + before, replies.end()), step.reply);
+            if (step.note) {
+                EXPECT_THAT(model.log(), ::testing::Contains(step.note));
+            } else {
+                EXPECT_EQ(model.log().size(), logged);
+            }
+        }
+        EXPECT_TRUE(std::filesystem::exists(nv.path() / "graphics" / "48-32.png"));
+    }
+    PrinterModel restarted({.nvFolder = nv.path()});
+    restarted.receive(bytes(list + R"(GS "(L" 5 0 48 65 "CLR" )" + list), TimePoint{});
+    EXPECT_EQ(std::string(restarted.queuedReplies().begin(), restarted.queuedReplies().end()),
+              "7r@H2\x00"
+              "7r@\x00"sv);
+    EXPECT_THAT(restarted.log(), ::testing::ElementsAre("NV memory holds 1 NV graphics",
+                                                        "NV graphics: all 1 deleted"));
+    EXPECT_TRUE(decodeGraphics(Bytes{'G', '1', 8, 0, 1, 0}) == std::nullopt); // no data
+}
+
 } // namespace
 } // namespace ordalia::vprinter

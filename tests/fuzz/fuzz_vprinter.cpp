@@ -1,7 +1,8 @@
 // The virtual printer's receive side: whatever arrives on the line, in
 // whatever pieces, the parser, the exchanges and the logo store must neither
-// crash nor read out of bounds.
+// crash nor read out of bounds; nor must reading a logo or graphics store.
 
+#include "nv_graphics.h"
 #include "nv_logos.h"
 #include "printer_model.h"
 
@@ -66,5 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)logoPbm(logo);
         }
     }
+    if (auto graphics = decodeGraphics(line))
+        (void)encodeGraphics(*graphics);
     return 0;
 }

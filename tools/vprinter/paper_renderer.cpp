@@ -2,6 +2,7 @@
 
 #include "barcode_drawing.h"
 #include "common/files.h"
+#include "nv_graphics.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -91,6 +92,9 @@ struct PaperRenderer::State {
     int hriPosition = 0; // 0 none, 1 above, 2 below, 3 both
     bool hriFontB = false;
     SymbolStorage symbols; // GS ( k
+    std::vector<std::string> notDrawnOnPage;
+    std::optional<GraphicsPicture> buffered; // GS ( L function 112 until function 50
+    std::optional<NvLogo> downloaded;        // GS *, printed by GS /
 
     void reset() {
         line.clear();
@@ -115,6 +119,7 @@ struct PaperRenderer::State {
         hriPosition = 0;
         hriFontB = false;
         symbols.reset();
+        buffered.reset();
     }
 
     const FontImage& font() {
@@ -434,6 +439,70 @@ struct PaperRenderer::State {
                      [&logo](int col, int row) { return logo.dot(col, row); });
     }
 
+    // GS ( L and GS 8 L: the print buffer's graphics and NV graphics by key
+    // code; the model keeps the NV memory and answers.
+    bool graphics(const EscPosCommand& c) {
+        const auto g = graphicsCommand(c);
+        if (!g)
+            return false;
+        switch (g->fn) {
+        case 112:
+        case 113: {
+            std::string problem;
+            auto picture = bufferedGraphics(*g, problem);
+            if (!problem.empty())
+                model.note(problem);
+            if (picture && !picture->note.empty())
+                model.note(picture->note);
+            if (picture && picture->image.width > 0)
+                buffered = std::move(picture);
+            return true;
+        }
+        case 2:
+        case 50:
+            if (buffered) {
+                const GraphicsPicture p = std::move(*buffered);
+                buffered.reset();
+                printPicture(p.image.width, p.image.height, p.sx, p.sy,
+                             [&](int col, int row) { return p.image.dot(col, row); });
+            }
+            return true;
+        case 69: {
+            const auto& p = g->params;
+            const NvGraphic* nv = p.size() == 4 ? model.nvGraphics().find(p[0], p[1]) : nullptr;
+            if (nv && p[2] >= 1 && p[2] <= 2 && p[3] >= 1 && p[3] <= 2)
+                printPicture(nv->image.width, nv->image.height, p[2], p[3],
+                             [&](int col, int row) { return nv->image.dot(col, row); });
+            return true;
+        }
+        case 0:
+        case 3:
+        case 48:
+        case 51:
+        case 64:
+        case 65:
+        case 66:
+        case 67:
+        case 68:
+            return true; // the NV memory's: the model answers or stores
+        default:
+            return false;
+        }
+    }
+
+    // GS / m: the image GS * downloaded, m's bit 0 doubling it across and
+    // bit 1 down.
+    void downloadedImage(const EscPosCommand& c) {
+        if (!downloaded)
+            return;
+        const int m = c.at(2) % 48;
+        if (m > 3)
+            return;
+        const NvLogo& image = *downloaded;
+        printPicture(image.widthDots(), image.heightDots(), (m & 1) ? 2 : 1, (m & 2) ? 2 : 1,
+                     [&](int col, int row) { return image.dot(col, row); });
+    }
+
     void barcode(const EscPosCommand& c) {
         const int m = c.at(2);
         std::string data;
@@ -556,6 +625,7 @@ struct PaperRenderer::State {
         growTo(y);
         RenderedPage page;
         page.number = ++pageCount;
+        listNotDrawn(page.number);
         page.width = paper.width;
         page.height = paper.height;
         page.cut = mark;
@@ -713,6 +783,21 @@ struct PaperRenderer::State {
         case CommandId::GsParen:
             if (c.at(2) == 'k')
                 twoDimensionalCode(c);
+            else if (!graphics(c))
+                notDrawn(c);
+            break;
+        case CommandId::GsEight:
+            if (!graphics(c))
+                notDrawn(c);
+            break;
+        case CommandId::GsStar: {
+            NvLogo image{c.at(2), c.at(3), {}};
+            image.columns.assign(c.raw.begin() + 4, c.raw.end());
+            downloaded = std::move(image);
+            break;
+        }
+        case CommandId::GsSlash:
+            downloadedImage(c);
             break;
         case CommandId::GsV:
             cut(c);
@@ -721,8 +806,51 @@ struct PaperRenderer::State {
             selfTest();
             break;
         default:
+            notDrawn(c);
             break;
         }
+    }
+
+    // A command the printer knows whose effect the paper does not show, once
+    // a page by name: a developer sees what the preview leaves out. What the
+    // model answers or stores is no such command.
+    void notDrawn(const EscPosCommand& c) {
+        switch (c.id()) {
+        case CommandId::Unknown: // the model logs each one
+        case CommandId::DleEot:
+        case CommandId::DleEnq:
+        case CommandId::DleDc4:
+        case CommandId::GsI:
+        case CommandId::Gsr:
+        case CommandId::Escp:
+        case CommandId::Fsq:
+        case CommandId::FsProgramSettings:
+        case CommandId::FsProgramFont:
+        case CommandId::FsProgramFirmware:
+        case CommandId::FsCompound:
+            return;
+        default:
+            break;
+        }
+        std::string name(c.name());
+        if (c.id() == CommandId::GsParen || c.id() == CommandId::GsEight) {
+            if (c.at(2) >= 0x21 && c.at(2) <= 0x7E)
+                name += std::string(" ") + static_cast<char>(c.at(2));
+            if (const auto g = graphicsCommand(c))
+                name += " function " + std::to_string(g->fn);
+        }
+        if (std::ranges::find(notDrawnOnPage, name) == notDrawnOnPage.end())
+            notDrawnOnPage.push_back(std::move(name));
+    }
+
+    void listNotDrawn(int page) {
+        if (notDrawnOnPage.empty())
+            return;
+        std::string line = "page " + std::to_string(page) + ": not drawn:";
+        for (std::size_t i = 0; i < notDrawnOnPage.size(); ++i)
+            line += (i ? ", " : " ") + notDrawnOnPage[i];
+        model.note(line);
+        notDrawnOnPage.clear();
     }
 };
 
@@ -775,6 +903,8 @@ void PaperRenderer::finish() {
         s.endPage(std::nullopt);
     else
         s.paper = DotImage();
+    // What came after the last page, or with no page at all.
+    s.listNotDrawn(s.pageCount + 1);
 }
 
 const std::vector<std::string>& PaperRenderer::problems() const {

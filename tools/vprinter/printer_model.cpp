@@ -1,6 +1,7 @@
 #include "printer_model.h"
 
 #include "common/files.h"
+#include "png.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -159,15 +160,27 @@ std::string_view exchangeName(ExchangeKind kind) {
 PrinterModel::PrinterModel(PrinterOptions options) : m_options(std::move(options)) {
     if (m_options.nvFolder.empty())
         return;
-    // The logos survive a restart, as they would in the printer's NV memory.
+    // The logos and graphics survive a restart, as they would in the
+    // printer's NV memory.
     const auto read = readWholeFile(m_options.nvFolder / "logos.bin", kMaxCommandLength);
-    if (read.status != FileRead::Status::Ok)
-        return;
-    if (auto logos = decodeLogos(read.bytes)) {
-        m_logos = std::move(*logos);
-        note("NV memory holds " + std::to_string(m_logos.size()) + " logo(s)");
-    } else {
-        note("logos.bin in the NV memory is damaged; starting with no logos");
+    if (read.status == FileRead::Status::Ok) {
+        if (auto logos = decodeLogos(read.bytes)) {
+            m_logos = std::move(*logos);
+            note("NV memory holds " + std::to_string(m_logos.size()) + " logo(s)");
+        } else {
+            note("logos.bin in the NV memory is damaged; starting with no logos");
+        }
+    }
+    const auto graphics = readWholeFile(m_options.nvFolder / "graphics.bin", kMaxCommandLength);
+    if (graphics.status == FileRead::Status::Ok) {
+        auto decoded = decodeGraphics(graphics.bytes);
+        if (!decoded) {
+            note("graphics.bin in the NV memory is damaged; starting with no NV graphics");
+        } else if (!decoded->empty()) {
+            m_graphics.assign(std::move(*decoded));
+            note("NV memory holds " + std::to_string(m_graphics.graphics().size()) +
+                 " NV graphics");
+        }
     }
 }
 
@@ -300,6 +313,24 @@ void PrinterModel::storeLogos() {
         store("logos/logo-" + std::to_string(i + 1) + ".pbm", logoPbm(m_logos[i]));
 }
 
+void PrinterModel::handleGraphics(const GraphicsCommand& command) {
+    auto outcome = m_graphics.command(command);
+    if (!outcome)
+        return;
+    if (!outcome->note.empty())
+        note(outcome->note);
+    if (!outcome->reply.empty())
+        queueReply(outcome->reply);
+    if (!outcome->changed || m_options.nvFolder.empty())
+        return;
+    store("graphics.bin", encodeGraphics(m_graphics.graphics()));
+    std::error_code ec;
+    std::filesystem::remove_all(m_options.nvFolder / "graphics", ec);
+    for (const auto& g : m_graphics.graphics())
+        store("graphics/" + hex(g.kc1) + "-" + hex(g.kc2) + ".png",
+              encodePng(g.image, PngCompression::Deflate));
+}
+
 // --- ESC/POS ---
 
 void PrinterModel::releaseHeld() {
@@ -412,6 +443,11 @@ void PrinterModel::onCommand(const EscPosCommand& command) {
         }
         case CommandId::Fsq:
             handleLogoDefinition(command);
+            break;
+        case CommandId::GsParen:
+        case CommandId::GsEight:
+            if (const auto graphics = graphicsCommand(command))
+                handleGraphics(*graphics);
             break;
         case CommandId::GsI:
             handleIdentity(command);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "escpos_parser.h"
+#include "nv_graphics.h"
 #include "nv_logos.h"
 
 #include <array>
@@ -186,6 +187,8 @@ using PrintDataHandler = std::function<void(std::uint8_t)>;
 //   compound-L.bin   every block of compound language L as received
 //   logos.bin        the logo store: n, then xL xH yL yH and data per logo
 //   logos/logo-N.pbm each logo as a picture
+//   graphics.bin     the NV graphics of GS ( L, by key code
+//   graphics/K1-K2.png each of them as a picture (key codes in hex)
 class PrinterModel final : private EscPosSink {
 public:
     explicit PrinterModel(PrinterOptions options);
@@ -222,6 +225,7 @@ public:
     const std::vector<DrawerKick>& drawerKicks() const { return m_drawerKicks; }
     const std::vector<LogoPrint>& logoPrints() const { return m_logoPrints; }
     const std::vector<NvLogo>& logos() const { return m_logos; }
+    const NvGraphicsStore& nvGraphics() const { return m_graphics; }
     const Bytes& printData() const { return m_printData; }
     const std::vector<Exchange>& exchanges() const { return m_exchanges; }
     const std::optional<SettingsDownload>& settings() const { return m_settings; }
@@ -254,6 +258,7 @@ private:
     void queueReply(Bytes bytes);
     void store(const std::string& name, std::span<const std::uint8_t> bytes);
     void storeLogos();
+    void handleGraphics(const GraphicsCommand& command);
     void flushTextLine();
 
     PrinterOptions m_options;
@@ -282,6 +287,7 @@ private:
     std::vector<DrawerKick> m_drawerKicks;
     std::vector<LogoPrint> m_logoPrints;
     std::vector<NvLogo> m_logos;
+    NvGraphicsStore m_graphics;
     Bytes m_printData;
     std::string m_textLine;
     std::optional<SettingsDownload> m_settings;
