@@ -4,9 +4,11 @@
 // pages drawn; and the characters it prints before any font download.
 
 #include "barcode_drawing.h"
+#include "codepages/code_page_font.h"
 #include "codepages/code_page_image.h"
 #include "codepages/code_page_table.h"
 #include "common/files.h"
+#include "compound/compound_font.h"
 #include "paper_renderer.h"
 #include "support/harness.h"
 #include "support/process.h"
@@ -162,6 +164,15 @@ const Case kCases[] = {
     {"QR Code data forgotten by ESC @", kQrA + R"(ESC "@" )" + kQrPrint, 0, 0, ".", 0},
     {"cut: a margin, dashes", R"("B\n" GS "V" 66 0)", 0, 46, "############....####", 55},
     {"cut after a feed", R"(GS "V" 65 20)", 0, 0, "", 45}, // the cut's: 8 dots margin, 17 mark
+    // 'B' (dots 0 and 11 of row 0) at the right end of the bottom row: the line turned over.
+    {"ESC { upside down", R"(ESC "{" 1 "B\n")", 564, 23, "#..........#", 30},
+    // 'A' turned clockwise: its top row is the right column, its left column the top row.
+    {"ESC V a quarter turn", R"(ESC "V" 1 "A\n")", 0, 0,
+     "########################/.......................#", 30},
+    {"Kanji mode, no compound font: boxes", R"(FS "&" 0xA4 0x40 "\n")", 0, 2,
+     "..####################..", 30},
+    {"FS ! double-width Kanji", R"(FS "&" FS "!" 4 0xA4 0x40 LF)", 0, 2, "....####", 30},
+    {"FS . ends Kanji mode", R"(FS "&" FS "." 0x80 LF)", 0, 0, "#...", 30},
     {"no font: boxes", R"("B \n")", 0, 2, ".#########........../.#.......#..........", 30, false},
 };
 
@@ -198,6 +209,80 @@ TEST(PaperRenderer, AWrongCheckDigitAsSentOrAsComputed) {
                                         [](const std::string& l) { return l.starts_with("bar"); }),
                   1); // the EAN8 sent right
     }
+}
+
+// The rows of the Font A cell at x, y as a code page font holds them.
+std::array<std::uint16_t, 24> fontACell(const DotImage& page, int x, int y) {
+    std::array<std::uint16_t, 24> rows{};
+    for (int r = 0; r < 24; ++r)
+        for (int col = 0; col < 16; ++col)
+            if (page.dot(x + col, y + r))
+                rows[r] |= static_cast<std::uint16_t>(0x8000 >> col);
+    return rows;
+}
+
+// Tables the font image lacks and the national characters of ESC R come
+// from the shipped code pages; Kanji mode draws the compound font.
+TEST(PaperRenderer, ShippedCodePagesNationalCharactersAndKanji) {
+    const std::filesystem::path program = ORDALIA_PROGRAM_FOLDER;
+    struct Character {
+        const char* source;
+        const char* page; // the shipped font and byte whose glyph is printed
+        std::uint8_t byte;
+    };
+    const Character kCharacters[] = {
+        {R"(ESC "t" 18 0xA6 LF)", "PC852", 0xA6},      // a table the image lacks
+        {R"(ESC "t" 2 0x9B LF)", "PC850", 0x9B},       // one it holds
+        {R"(ESC "R" 2 "[" LF)", "PC437", 0x8E},        // Germany: A umlaut
+        {R"(ESC "R" 14 "^" LF)", "PC852", 0xAC},       // Slovenia: C caron
+        {R"(ESC "R" 2 ESC "@" "[" LF)", "PC437", '['}, // ESC @: U.S.A. again
+    };
+    for (const Character& c : kCharacters) {
+        SCOPED_TRACE(c.source);
+        const auto font =
+            readCodePageFont(program / "Codepage Table" / (std::string(c.page) + ".CP"));
+        ASSERT_TRUE(font.ok);
+        std::array<std::uint16_t, 24> expected{};
+        for (int r = 0; r < 24; ++r)
+            expected[r] = font.font.fontA[c.byte * 24 + r] & 0xFFF0;
+        const auto pages =
+            draw(stream(c.source), {.defaultFont = loadDefaultFontImage(program).image,
+                                    .codePageFolder = program / "Codepage Table"});
+        EXPECT_EQ(fontACell(pages.at(0).image, 0, 0), expected);
+    }
+
+    // Big5, lead 0xA4 trail 0x40: glyph 3 x 157; its top row dots 0 to 7 and 23.
+    testing::TempFolder nv;
+    Bytes file(3930 * 256, 0);
+    const std::size_t glyph = 3 * 157 * 72;
+    file[glyph] = 0xFF;
+    file[glyph + 2] = 0x01;
+    Bytes blocks(file.size());
+    for (std::size_t g = 0; g < file.size(); g += 16)
+        for (std::size_t j = 0; j < 16; ++j)
+            blocks[g + j] = file[g + CompoundShuffleOrder[j]];
+    nv.write("compound-2.bin", blocks);
+    PrinterModel model({.nvFolder = nv.path()});
+    PaperRenderer renderer(model, {});
+    model.receive(stream(R"(FS "&" 0xA4 0x40 0xA4 0x20 LF)"), TimePoint{});
+    renderer.finish();
+    // The second pair is outside Big5's grid: a box.
+    EXPECT_EQ(window(renderer.pages().at(0).image, 0, 0,
+                     "########...............#./.........................."),
+              "########...............#./..........................");
+    EXPECT_EQ(window(renderer.pages()[0].image, 24, 2, "..####"), "..####");
+}
+
+// What the paper does not show is named once a page in the log.
+TEST(PaperRenderer, CommandsNotDrawnAreListedOnceAPage) {
+    PrinterModel model({});
+    PaperRenderer renderer(model, {});
+    model.receive(stream(R"(ESC "c3" 1 GS "(L" 2 0 48 52 ESC "c3" 2 "A\n" GS "V" 0 ESC "c4" 1)"),
+                  TimePoint{});
+    renderer.finish();
+    EXPECT_THAT(model.log(),
+                ::testing::IsSupersetOf(
+                    {"page 1: not drawn: ESC c, GS ( L function 52", "page 2: not drawn: ESC c"}));
 }
 
 // The NV memory of an earlier run sets the paper: "2 inch" in the settings

@@ -55,7 +55,7 @@ const Form kForms[] = {
     {R"(ESC "e" 1 ESC "i" ESC "m" ESC "p" GS LF LF ESC "r" 1)", "ESC e ESC i ESC m ESC p ESC r "},
     {R"(ESC "t" 1 ESC "u" 1 ESC "v" ESC "{" 1 ESC 0x88)", "ESC t ESC u ESC v ESC { ESC 0x88 "},
     {R"(FS "!" 1 FS "&" FS "-" 1 FS "." FS "C" 1 FS "S" 1 2)", "FS ! FS & FS - FS . FS C FS S "},
-    {R"(FS "W" 1 FS "p" 1 0 FS 0xC9 0 4)", "FS W FS p FS 0xC9 "},
+    {R"(FS "W" 1 FS "p" 1 0 FS 0xC9 0 4 FS "(A" 2 0 48 0)", "FS W FS p FS 0xC9 FS ( "},
     // FS q 2: a 1 x 1 image of ESCs, a 2 x 1 one of LFs.
     {"FS \"q\" 2 1 0 1 0 .repeat 8 ESC\n2 0 1 0 .repeat 16 LF", "FS q "},
     {R"(FS 0xC6 "KOVIRKOVIR" FS 0xC7 "KOVIRKOVIR" FS 0xC8 "KOVIRKOVIR")",

@@ -79,7 +79,7 @@ std::size_t fsq(std::span<const std::uint8_t> s) {
     return pos;
 }
 
-// GS ( fn pL pH d1 ... d(pL+pH*256).
+// GS ( fn pL pH d1 ... d(pL+pH*256), and FS ( alike.
 std::size_t gsParen(std::span<const std::uint8_t> s) {
     if (s.size() < 5)
         return 5;
@@ -214,6 +214,7 @@ constexpr auto kTable = std::to_array<CommandForm>({
     fixed(Id::FsAmpersand, kFs, '&', "FS &", 2),
     fixed(Id::FsMinus, kFs, '-', "FS -", 3),
     fixed(Id::FsDot, kFs, '.', "FS .", 2),
+    ruled(Id::FsParen, kFs, '(', "FS (", gsParen),
     fixed(Id::FsTwo, kFs, '2', "FS 2", 76),
     fixed(Id::FsC, kFs, 'C', "FS C", 3),
     fixed(Id::FsS, kFs, 'S', "FS S", 4),

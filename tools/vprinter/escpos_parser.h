@@ -67,6 +67,7 @@ enum class CommandId {
     FsAmpersand,
     FsMinus,
     FsDot,
+    FsParen,
     FsTwo,
     FsC,
     FsS,

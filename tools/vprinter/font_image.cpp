@@ -59,6 +59,13 @@ const FontImage& FontImage::placeholder() {
     return kPlaceholder;
 }
 
+bool FontImage::holdsTable(std::uint8_t table) const {
+    for (int slot = 0; slot < kSlots; ++slot)
+        if (m_bytes[kTableNumbers + slot] == table)
+            return true;
+    return false;
+}
+
 int FontImage::slotForTable(std::uint8_t table) const {
     for (int slot = 0; slot < kSlots; ++slot)
         if (m_bytes[kTableNumbers + slot] == table)

@@ -40,6 +40,8 @@ public:
     // `table`, else slot 0 (a table the printer does not hold leaves the
     // characters readable).
     int slotForTable(std::uint8_t table) const;
+    // Whether a slot holds table `table`.
+    bool holdsTable(std::uint8_t table) const;
     // Row `row` of character `c` in the slot: the lower half of every table is
     // slot 0's.
     std::uint16_t fontARow(int slot, std::uint8_t c, int row) const;

@@ -296,6 +296,7 @@ RenderOptions renderOptions(const Arguments& args, const char* argv0) {
     render.keepPages = false;
     render.computeCheckDigits = args.computeCheckDigits;
     const auto folder = args.programFolder.empty() ? commandFolder(argv0) : args.programFolder;
+    render.codePageFolder = folder / "Codepage Table";
     auto fonts = loadDefaultFontImage(folder);
     if (fonts.image) {
         render.defaultFont = std::move(fonts.image);

@@ -3,6 +3,7 @@
 #include "barcode_drawing.h"
 #include "common/files.h"
 #include "nv_graphics.h"
+#include "text_tables.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +34,22 @@ int word(const EscPosCommand& c, std::size_t at) {
     return c.at(at) | c.at(at + 1) << 8;
 }
 
+// The picture turned a quarter turn clockwise.
+DotImage turnedClockwise(const DotImage& image) {
+    DotImage out(image.height, image.width);
+    for (int r = 0; r < image.height; ++r)
+        for (int c = 0; c < image.width; ++c)
+            out.set(image.height - 1 - r, c, image.dot(c, r));
+    return out;
+}
+
+// The picture turned upside down.
+DotImage turnedOver(const DotImage& image) {
+    DotImage out = image;
+    std::ranges::reverse(out.dots);
+    return out;
+}
+
 // Copies `image` onto `target` at x, y; dots are ORed, as on paper.
 void blit(DotImage& target, const DotImage& image, int x, int y) {
     for (int r = 0; r < image.height; ++r)
@@ -44,7 +61,8 @@ void blit(DotImage& target, const DotImage& image, int x, int y) {
 } // namespace
 
 struct PaperRenderer::State {
-    State(PrinterModel& m, RenderOptions o) : model(m), options(std::move(o)) {}
+    State(PrinterModel& m, RenderOptions o)
+        : model(m), options(std::move(o)), shipped(options.codePageFolder) {}
 
     PrinterModel& model;
     RenderOptions options;
@@ -58,6 +76,11 @@ struct PaperRenderer::State {
     std::optional<std::uint8_t> nvPrinterMode;
     std::size_t seenExchanges = 0;
     const FontImage& placeholder = FontImage::placeholder();
+    ShippedFonts shipped;
+    // The compound font for Kanji mode: its language (0: none) and glyphs.
+    std::uint8_t compoundLanguage = 0;
+    std::vector<std::uint8_t> compound;
+    bool noCompoundNoted = false;
 
     // --- the paper ---
     DotImage paper; // width 0 until the page starts
@@ -81,7 +104,10 @@ struct PaperRenderer::State {
     int heightScale = 1;
     int rightSpacing = 0;
     std::uint8_t table = 0;
-    int alignment = 0; // 0 left, 1 centre, 2 right
+    std::uint8_t international = 0; // ESC R
+    bool upsideDown = false;
+    bool turned = false; // ESC V: characters a quarter turn clockwise
+    int alignment = 0;   // 0 left, 1 centre, 2 right
     int lineSpacing = kDefaultLineSpacing;
     int leftMargin = 0;
     std::optional<int> areaWidth; // GS W; none: up to the paper's edge
@@ -91,6 +117,15 @@ struct PaperRenderer::State {
     int moduleWidth = kDefaultModuleWidth;
     int hriPosition = 0; // 0 none, 1 above, 2 below, 3 both
     bool hriFontB = false;
+    // Kanji mode (FS & / FS .) and its own character modes.
+    bool kanji = false;
+    std::optional<std::uint8_t> kanjiLead; // the first byte of a pair
+    bool shiftJis = false;                 // FS C
+    bool kanjiWide = false;
+    bool kanjiTall = false;
+    int kanjiUnderline = 0;
+    int kanjiLeftSpace = 0;
+    int kanjiRightSpace = 0;
     SymbolStorage symbols; // GS ( k
     std::vector<std::string> notDrawnOnPage;
     std::optional<GraphicsPicture> buffered; // GS ( L function 112 until function 50
@@ -108,6 +143,17 @@ struct PaperRenderer::State {
         heightScale = 1;
         rightSpacing = 0;
         table = 0;
+        international = 0;
+        upsideDown = false;
+        turned = false;
+        kanji = false;
+        kanjiLead.reset();
+        shiftJis = false;
+        kanjiWide = false;
+        kanjiTall = false;
+        kanjiUnderline = 0;
+        kanjiLeftSpace = 0;
+        kanjiRightSpace = 0;
         alignment = 0;
         lineSpacing = kDefaultLineSpacing;
         leftMargin = 0;
@@ -131,6 +177,10 @@ struct PaperRenderer::State {
                 if (!downloadedFont || downloadedFont->bytes() != *bytes)
                     downloadedFont = FontImage::fromBytes(*bytes);
             }
+            const Exchange& last = model.exchanges().back();
+            if (last.kind == ExchangeKind::Compound && last.end == ExchangeEnd::Completed)
+                if (const auto blocks = model.compoundImage(last.language))
+                    useCompound(last.language, *blocks);
         }
         if (downloadedFont)
             return *downloadedFont;
@@ -139,6 +189,11 @@ struct PaperRenderer::State {
         if (options.defaultFont)
             return *options.defaultFont;
         return placeholder;
+    }
+
+    void useCompound(std::uint8_t language, std::span<const std::uint8_t> blocks) {
+        compoundLanguage = language;
+        compound = unshuffledCompound(blocks);
     }
 
     int paperWidthNow() const {
@@ -237,9 +292,12 @@ struct PaperRenderer::State {
         if (!line.empty()) {
             const int x0 = alignedX(lineX);
             growTo(y + height);
-            // Characters of different heights stand on one base line.
+            // Characters of different heights stand on one base line; upside
+            // down, the whole line across the print area is turned over.
+            DotImage composed(areaDots(), height);
             for (const auto& item : line)
-                blit(paper, item.image, x0 + item.x, y + height - item.image.height);
+                blit(composed, item.image, x0 - areaLeft() + item.x, height - item.image.height);
+            blit(paper, upsideDown ? turnedOver(composed) : composed, areaLeft(), y);
         }
         line.clear();
         lineX = 0;
@@ -268,6 +326,19 @@ struct PaperRenderer::State {
     DotImage characterCell(std::uint8_t c, bool useFontB, bool styled) {
         const FontImage& f = font();
         const int slot = f.slotForTable(table);
+        // A national character of ESC R, or the upper half of a table the
+        // image does not hold, comes from the shipped code pages.
+        const CodePageFont* other = nullptr;
+        std::uint8_t otherByte = c;
+        if (const char32_t national = internationalCharacter(international, c)) {
+            if (const auto glyph = shipped.find(national)) {
+                other = glyph->font;
+                otherByte = glyph->byte;
+            }
+        } else if (c >= 0x80 && !f.holdsTable(table)) {
+            if (const auto page = standardCodePage(table))
+                other = shipped.page(*page);
+        }
         const int glyphW = useFontB ? FontImage::kFontBWidth : FontImage::kFontAWidth;
         const int pitch = useFontB ? 9 : 12;
         const int glyphH = useFontB ? FontImage::kFontBHeight : FontImage::kFontAHeight;
@@ -277,9 +348,14 @@ struct PaperRenderer::State {
         DotImage base(pitch + spacing, glyphH);
         const bool bold = styled && (emphasised || doubleStrike);
         for (int r = 0; r < glyphH; ++r) {
-            const std::uint16_t bits = useFontB
-                                           ? static_cast<std::uint16_t>(f.fontBRow(slot, c, r) << 8)
-                                           : f.fontARow(slot, c, r);
+            std::uint16_t bits = 0;
+            if (other)
+                bits = useFontB ? static_cast<std::uint16_t>(
+                                      other->fontB[otherByte * FontImage::kFontBHeight + r] << 8)
+                                : other->fontA[otherByte * FontImage::kFontAHeight + r];
+            else
+                bits = useFontB ? static_cast<std::uint16_t>(f.fontBRow(slot, c, r) << 8)
+                                : f.fontARow(slot, c, r);
             for (int col = 0; col < glyphW; ++col) {
                 bool on = (bits & (0x8000 >> col)) != 0;
                 // Emphasis burns each dot twice, the second time one dot on.
@@ -290,15 +366,50 @@ struct PaperRenderer::State {
             if (bold && (bits & (0x8000 >> (glyphW - 1))))
                 base.set(glyphW, r);
         }
-        DotImage cell = scaled(base, sx, sy);
-        if (styled && underline > 0)
-            for (int r = cell.height - underline; r < cell.height; ++r)
+        return styled ? styledCell(scaled(base, sx, sy), underline) : base;
+    }
+
+    // Underline, reverse and a quarter turn, as the modes print a cell; a
+    // turned character is not underlined.
+    DotImage styledCell(DotImage cell, int underlineDots) {
+        if (!turned)
+            for (int r = cell.height - underlineDots; r < cell.height; ++r)
                 for (int col = 0; col < cell.width; ++col)
                     cell.set(col, r);
-        if (styled && reverse)
+        if (reverse)
             for (auto& dot : cell.dots)
                 dot = dot ? 0 : 1;
-        return cell;
+        return turned ? turnedClockwise(cell) : cell;
+    }
+
+    // One double-byte character of Kanji mode: its glyph in the compound
+    // font, or a box where there is none.
+    DotImage kanjiCell(std::uint8_t lead, std::uint8_t trail) {
+        font(); // takes up a compound download that has just finished
+        DotImage base(kanjiLeftSpace + kKanjiDots + kanjiRightSpace, kKanjiDots);
+        const auto glyph = kanjiGlyph(compoundLanguage, shiftJis, lead, trail);
+        if (glyph && (*glyph + 1) * kKanjiGlyphBytes <= compound.size()) {
+            const std::uint8_t* dots = compound.data() + *glyph * kKanjiGlyphBytes;
+            for (int r = 0; r < kKanjiDots; ++r)
+                for (int col = 0; col < kKanjiDots; ++col)
+                    if (dots[r * 3 + col / 8] & (0x80 >> (col % 8)))
+                        base.set(kanjiLeftSpace + col, r);
+        } else {
+            if (compound.empty() && !noCompoundNoted) {
+                model.note("Kanji mode without a compound font: double-byte characters print as "
+                           "boxes");
+                noCompoundNoted = true;
+            }
+            for (int i = 2; i < kKanjiDots - 2; ++i) {
+                base.set(kanjiLeftSpace + i, 2);
+                base.set(kanjiLeftSpace + i, kKanjiDots - 3);
+                base.set(kanjiLeftSpace + 2, i);
+                base.set(kanjiLeftSpace + kKanjiDots - 3, i);
+            }
+        }
+        const int sx = std::min(8, widthScale * (kanjiWide ? 2 : 1));
+        const int sy = std::min(8, heightScale * (kanjiTall ? 2 : 1));
+        return styledCell(scaled(base, sx, sy), kanjiUnderline);
     }
 
     // Text in one font at normal size, without the modes, for the printer's
@@ -314,9 +425,28 @@ struct PaperRenderer::State {
     }
 
     void character(std::uint8_t c) {
+        if (kanji) {
+            if (kanjiLead) {
+                const std::uint8_t lead = *kanjiLead;
+                kanjiLead.reset();
+                addToLine(kanjiCell(lead, c));
+                return;
+            }
+            if (isKanjiLead(compoundLanguage, shiftJis, c)) {
+                kanjiLead = c;
+                return;
+            }
+        }
         if (c < 0x20)
             return; // a control the printer does not know prints nothing
         addToLine(characterCell(c, fontB, true));
+    }
+
+    // FS ! n: double width (bit 2), double height (bit 3), underline (bit 7).
+    void kanjiMode(std::uint8_t n) {
+        kanjiWide = (n & 0x04) != 0;
+        kanjiTall = (n & 0x08) != 0;
+        kanjiUnderline = (n & 0x80) ? 1 : 0;
     }
 
     void tab() {
@@ -709,6 +839,47 @@ struct PaperRenderer::State {
         case CommandId::Esct:
             table = c.at(2);
             break;
+        case CommandId::EscR:
+            international = c.at(2);
+            break;
+        case CommandId::EscBrace:
+            upsideDown = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::EscV: {
+            const int n = c.at(2) % 48;
+            turned = n == 1 || n == 2;
+            break;
+        }
+        case CommandId::FsAmpersand:
+            kanji = true;
+            break;
+        case CommandId::FsDot:
+            kanji = false;
+            kanjiLead.reset();
+            break;
+        case CommandId::FsBang:
+            kanjiMode(c.at(2));
+            break;
+        case CommandId::FsW:
+            kanjiWide = kanjiTall = (c.at(2) & 0x01) != 0;
+            break;
+        case CommandId::FsMinus: {
+            const int n = c.at(2) % 48;
+            kanjiUnderline = n <= 2 ? n : kanjiUnderline;
+            break;
+        }
+        case CommandId::FsS:
+            kanjiLeftSpace = std::min<int>(c.at(2), 32);
+            kanjiRightSpace = std::min<int>(c.at(3), 32);
+            break;
+        case CommandId::FsC:
+            shiftJis = c.at(2) % 48 == 1;
+            break;
+        case CommandId::FsParen:
+            // FS ( A function 48: the 24 x 24 Kanji font, the one there is.
+            if (!(c.at(2) == 'A' && c.at(5) == 48 && c.at(6) % 48 == 0))
+                notDrawn(c);
+            break;
         case CommandId::Esca: {
             const int n = c.at(2);
             if (n <= 2 || (n >= 48 && n <= 50))
@@ -833,7 +1004,8 @@ struct PaperRenderer::State {
             break;
         }
         std::string name(c.name());
-        if (c.id() == CommandId::GsParen || c.id() == CommandId::GsEight) {
+        if (c.id() == CommandId::GsParen || c.id() == CommandId::GsEight ||
+            c.id() == CommandId::FsParen) {
             if (c.at(2) >= 0x21 && c.at(2) <= 0x7E)
                 name += std::string(" ") + static_cast<char>(c.at(2));
             if (const auto g = graphicsCommand(c))
@@ -866,6 +1038,13 @@ PaperRenderer::PaperRenderer(PrinterModel& model, RenderOptions options)
         const auto settings = readWholeFile(model.nvFolder() / "settings.bin", 14);
         if (settings.status == FileRead::Status::Ok && settings.bytes.size() == 14)
             s.nvPrinterMode = settings.bytes[1];
+        for (std::uint8_t language = 1; language <= 4 && s.compound.empty(); ++language) {
+            const auto blocks =
+                readWholeFile(model.nvFolder() / ("compound-" + std::to_string(language) + ".bin"),
+                              compoundBlockCount(language) * kCompoundBlockBytes);
+            if (blocks.status == FileRead::Status::Ok)
+                s.useCompound(language, blocks.bytes);
+        }
     }
     s.seenExchanges = model.exchanges().size();
     if (const auto& bytes = model.fontImage())

@@ -32,6 +32,10 @@ struct RenderOptions {
     // The characters before any font download. Without one every character
     // prints as a box.
     std::optional<FontImage> defaultFont{};
+    // The shipped code page fonts ("Codepage Table"): the characters of an
+    // ESC t table the font image does not hold, and of ESC R's national
+    // characters. Empty: none.
+    std::filesystem::path codePageFolder{};
     // Paper longer than this without a cut is written as a page of its own
     // and continued on the next, so an endless stream cannot fill the memory.
     int maxPageDots = 16384;
@@ -52,12 +56,14 @@ struct RenderedPage {
 
 // The paper the virtual printer prints, dot for dot. It follows what the
 // model recognises through the model's hooks: text in Font A (12 x 24) or
-// Font B (9 x 17) from the code page image the printer holds, ESC t, the
-// ESC ! and GS ! sizes, emphasis, underline, reverse, alignment, margins,
-// tabs, line spacing and feeds, GS v 0 raster and ESC * bit images, NV logos
-// printed with FS p, GS k bar codes bar for bar with their readable text,
-// GS ( k QR Code and PDF417 module for module, the printer's own test page,
-// and a cut mark for GS V.
+// Font B (9 x 17) from the code page image the printer holds, ESC t (with
+// the shipped code pages for tables the image lacks), ESC R, the ESC ! and
+// GS ! sizes, emphasis, underline, reverse, upside down, 90 degrees,
+// alignment, margins, tabs, line spacing and feeds, double-byte text in
+// Kanji mode from a downloaded compound font, GS v 0 raster, ESC * and GS *
+// bit images, GS ( L graphics, NV logos printed with FS p, GS k bar codes
+// bar for bar with their readable text, GS ( k QR Code and PDF417 module for
+// module, the printer's own test page, and a cut mark for GS V.
 // Every cut ends a page.
 //
 // The renderer attaches itself to `model` and must stay alive while the
