@@ -16,6 +16,7 @@
 
 #include <gmock/gmock.h>
 #include <sstream>
+#include <zint.h>
 
 namespace ordalia::vprinter {
 namespace {
@@ -209,6 +210,80 @@ TEST(PaperRenderer, AWrongCheckDigitAsSentOrAsComputed) {
                                         [](const std::string& l) { return l.starts_with("bar"); }),
                   1); // the EAN8 sent right
     }
+}
+
+// Each QR Code and PDF417 option sent is the option the symbol is drawn
+// with: the drawing equals zint's symbol made directly with those options,
+// module for module at the module size sent. QR Code model 1 is not drawn.
+TEST(PaperRenderer, TwoDimensionalCodesWithTheOptionsSent) {
+    const std::string data = "Ordalia 2D options 0123456789";
+    // GS ( k function 80: store `text` for symbol cn (49 QR Code, 48 PDF417).
+    const auto stored = [](int cn, const std::string& text) {
+        return R"(GS "(k" )" + std::to_string(text.size() + 3) + " 0 " + std::to_string(cn) +
+               R"( 80 48 ")" + text + R"(" )";
+    };
+    const std::string qrData = stored(49, data), pdfData = stored(48, data);
+    struct Symbol {
+        const char* name;
+        std::string source;
+        int symbology, option1, option2, option3;
+        std::string text;
+        int sx, sy; // dots a module
+    };
+    const Symbol kSymbols[] = {
+        {"QR level Q, module 5",
+         R"(GS "(k" 3 0 49 69 50 GS "(k" 3 0 49 67 5 )" + qrData + R"(GS "(k" 3 0 49 81 48)",
+         BARCODE_QRCODE, 3, 0, 0, data, 5, 5},
+        {"QR level H, model 2",
+         R"(GS "(k" 4 0 49 65 50 0 GS "(k" 3 0 49 69 51 )" + qrData + R"(GS "(k" 3 0 49 81 48)",
+         BARCODE_QRCODE, 4, 0, 0, data, 3, 3},
+        {"Micro QR level M",
+         R"(GS "(k" 4 0 49 65 51 0 GS "(k" 3 0 49 69 49 )" + stored(49, "0123456789") +
+             R"(GS "(k" 3 0 49 81 48)",
+         BARCODE_MICROQR, 2, 0, 0, "0123456789", 3, 3},
+        {"PDF417 4 columns, 12 rows, level 5, 2 x 5 modules",
+         R"(GS "(k" 3 0 48 65 4 GS "(k" 3 0 48 66 12 GS "(k" 4 0 48 69 48 53 )"
+         R"(GS "(k" 3 0 48 67 2 GS "(k" 3 0 48 68 5 )" +
+             pdfData + R"(GS "(k" 3 0 48 81 48)",
+         BARCODE_PDF417, 5, 4, 12, data, 2, 10},
+        {"PDF417 truncated, level 1",
+         R"(GS "(k" 3 0 48 70 1 GS "(k" 4 0 48 69 48 49 )" + pdfData + R"(GS "(k" 3 0 48 81 48)",
+         BARCODE_PDF417COMP, 1, 0, 0, data, 3, 9},
+    };
+    for (const Symbol& symbol : kSymbols) {
+        SCOPED_TRACE(symbol.name);
+        zint_symbol* z = ZBarcode_Create();
+        z->symbology = symbol.symbology;
+        z->input_mode = DATA_MODE;
+        z->option_1 = symbol.option1;
+        z->option_2 = symbol.option2;
+        z->option_3 = symbol.option3;
+        ASSERT_LT(ZBarcode_Encode(z, reinterpret_cast<const unsigned char*>(symbol.text.data()),
+                                  static_cast<int>(symbol.text.size())),
+                  ZINT_ERROR);
+        const auto pages = draw(stream(symbol.source), {});
+        ASSERT_EQ(pages.size(), 1u);
+        const DotImage& page = pages[0].image;
+        ASSERT_EQ(page.height, z->rows * symbol.sy);
+        int differing = 0;
+        for (int y = 0; y < page.height; ++y)
+            for (int x = 0; x < page.width; ++x) {
+                const int col = x / symbol.sx, row = y / symbol.sy;
+                const bool module =
+                    col < z->width && ((z->encoded_data[row][col >> 3] >> (col & 7)) & 1);
+                differing += page.dot(x, y) != module;
+            }
+        EXPECT_EQ(differing, 0);
+        ZBarcode_Delete(z);
+    }
+    PrinterModel model({});
+    PaperRenderer renderer(model, {});
+    model.receive(stream(R"(GS "(k" 4 0 49 65 49 0 )" + qrData + R"(GS "(k" 3 0 49 81 48)"),
+                  TimePoint{});
+    renderer.finish();
+    EXPECT_EQ(renderer.pageCount(), 0);
+    EXPECT_THAT(model.log(),
+                ::testing::Contains("QR Code model 1 is not drawn: only model 2 and Micro QR are"));
 }
 
 // The rows of the Font A cell at x, y as a code page font holds them.

@@ -269,7 +269,8 @@ std::optional<ModuleGrid> encodePdf417(std::string_view data, const Pdf417Shape&
     return std::move(encoded->grid);
 }
 
-std::optional<DotImage> SymbolStorage::command(std::span<const std::uint8_t> raw) {
+std::optional<DotImage> SymbolStorage::command(std::span<const std::uint8_t> raw,
+                                               std::string* note) {
     // GS ( k pL pH cn fn [m] ...
     if (raw.size() < 7 || raw[2] != 'k')
         return std::nullopt;
@@ -305,6 +306,13 @@ std::optional<DotImage> SymbolStorage::command(std::span<const std::uint8_t> raw
         case 81: {
             if (at(7) != 48)
                 break;
+            // Model 1 has modules of its own that no encoder here makes;
+            // drawing model 2 instead would pass what the printer prints.
+            if (m_qrModel == 49) {
+                if (note)
+                    *note = "QR Code model 1 is not drawn: only model 2 and Micro QR are";
+                break;
+            }
             const auto grid = encodeQrCode(m_qrData, m_qrLevel, m_qrModel == 51);
             if (!grid)
                 break;

@@ -52,8 +52,9 @@ class SymbolStorage {
 public:
     // One whole GS ( k command, prefix first. Gives the picture to print
     // for a print function that prints, nothing otherwise (settings, stored
-    // data, a symbol the data cannot make).
-    std::optional<DotImage> command(std::span<const std::uint8_t> raw);
+    // data, a symbol the data cannot make). A print that is not drawn for
+    // want of the symbol says why in `note`: a QR Code of model 1.
+    std::optional<DotImage> command(std::span<const std::uint8_t> raw, std::string* note = nullptr);
     void reset() { *this = SymbolStorage(); }
 
     // Longest data kept: what the largest symbol of each holds.

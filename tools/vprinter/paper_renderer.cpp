@@ -672,7 +672,10 @@ struct PaperRenderer::State {
 
     // GS ( k: QR Code and PDF417 settings, data and print.
     void twoDimensionalCode(const EscPosCommand& c) {
-        const auto picture = symbols.command(c.raw);
+        std::string note;
+        const auto picture = symbols.command(c.raw, &note);
+        if (!note.empty())
+            model.note(note);
         if (!picture)
             return;
         startPageIfNeeded();
