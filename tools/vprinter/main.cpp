@@ -74,6 +74,11 @@ Printer:
                           info --save wrote to FILE: its identity, its cover
                           and paper as DLE EOT reports them, and its paper
                           width; the options below and --paper-dots win over it
+  --buffer-full-after K   a receive buffer of K bytes: once K bytes have come
+                          and not yet been printed, read nothing more until
+                          they have been (the sender's writes then wait)
+  --print-speed B         bytes printed from that buffer a second (default
+                          4096, about 80 lines of text)
   --programming-ms MS     silence after a font or firmware image (default 3000)
   --reply-delay-ms MS     delay of every reply (default 0)
   --transfer-timeout-ms MS  give an exchange up after MS without a byte (default 20000)
@@ -297,6 +302,16 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             if (!text || text->empty())
                 return bad("a file");
             args.twin = *text;
+        } else if (option == "--buffer-full-after") {
+            const auto n = count();
+            if (!n || *n == 0)
+                return bad("a byte count, 1 or more");
+            args.options.bufferFullAfter = static_cast<std::size_t>(*n);
+        } else if (option == "--print-speed") {
+            const auto n = count();
+            if (!n || *n == 0 || *n > 100000000)
+                return bad("bytes a second, 1 or more");
+            args.options.printSpeed = static_cast<std::uint32_t>(*n);
         } else if (option == "--silent") {
             printer.faults.silent = true;
         } else if (option == "--wrong-reply") {
