@@ -4,8 +4,11 @@
 #include "cli/cli_info_ports.h"
 
 #include "cli/cli_command.h"
+#include "common/files.h"
 #include "link/printer_info.h"
+#include "link/printer_twin.h"
 #include "ports/port_names.h"
+#include "settings/printer_settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,11 +18,23 @@ namespace ordalia::cli {
 
 namespace {
 
+// The paper a twin draws on. No query tells it, so it is the printer mode of
+// the settings this folder would download: "2 inch" is 58 mm paper, any other
+// mode 80 mm, as is a folder without them.
+int settingsPaperDots(const std::filesystem::path& folder) {
+    const FileRead read = readWholeFile(programFile(folder, kUserSettingFile), 4096);
+    const auto record =
+        read.status == FileRead::Status::Ok ? parseSettingsRecord(read.bytes) : std::nullopt;
+    return record && (*record)[1] == 0 ? kPaperDots2Inch : kPaperDots3Inch;
+}
+
 // Done when the printer answered anything; Failed (with the message) when it
 // was silent or the port failed.
 Outcome info(const Command& c) {
     c.expectOperands(1);
     if (c.options.findSpeed) {
+        if (c.options.save)
+            throw UsageError("info --find-speed asks the status only: there is no twin to --save.");
         // The settings alone on standard output, for a script to pass on.
         const PrinterInfoResult result = findPrinterSpeed(c.services, c.choice);
         if (result.outcome == Outcome::Done)
@@ -29,10 +44,16 @@ Outcome info(const Command& c) {
     const PrinterInfoResult result = askPrinterInfo(c.services, c.choice);
     // Lines only from a printer that answered: a script reading them never
     // takes eleven "no answer" lines for a printer.
-    if (result.outcome == Outcome::Done)
-        for (const std::string& line : printerInfoLines(result.info))
-            c.out << line << '\n';
-    return result.outcome;
+    if (result.outcome != Outcome::Done)
+        return result.outcome;
+    for (const std::string& line : printerInfoLines(result.info))
+        c.out << line << '\n';
+    if (!c.options.save)
+        return Outcome::Done;
+    const std::string twin = twinJson(result.info, settingsPaperDots(c.folder()));
+    return writeOutput(c, *c.options.save,
+                       {reinterpret_cast<const std::uint8_t*>(twin.data()), twin.size()},
+                       "the printer's twin");
 }
 
 Outcome ports(const Command& c) {
@@ -54,8 +75,13 @@ const CommandRow kCommands[] = {
               {"info --find-speed", "look for the speed a serial printer was left at:\n"
                                     "ask its status (DLE EOT 1, nothing else) at the\n"
                                     "chosen settings, then at 115200, 38400, 19200\n"
-                                    "and 9600; print the settings it answers at"}},
-     .options = {CommandOption::FindSpeed}},
+                                    "and 9600; print the settings it answers at"},
+              {"info --save FILE", "also write what it answered to FILE, a JSON\n"
+                                   "twin of the printer for ordalia-vprinter --twin,\n"
+                                   "with the paper width of the program folder's\n"
+                                   "user_setting (\"2 inch\": 384 dots, else 576);\n"
+                                   "nothing is written when it does not answer"}},
+     .options = {CommandOption::FindSpeed, CommandOption::Save}},
     {.name = "ports",
      .run = ports,
      .help = {{"ports", "list COM 1 to COM 8: the device each one opens and\n"

@@ -74,6 +74,7 @@ const OptionRow kOptions[] = {
      .command = CommandOption::IgnoreMalfunction},
     {.name = "check", .flag = &CliOptions::check, .command = CommandOption::Check},
     {.name = "find-speed", .flag = &CliOptions::findSpeed, .command = CommandOption::FindSpeed},
+    {.name = "save", .text = &CliOptions::save, .command = CommandOption::Save},
     {.name = "printers", .text = &CliOptions::printers, .command = CommandOption::Printers},
     {.name = "jobs", .text = &CliOptions::jobs, .command = CommandOption::Jobs},
     {.name = "report", .text = &CliOptions::report, .command = CommandOption::Report},

@@ -28,6 +28,7 @@ struct CliOptions {
     bool ignoreMalfunction = false;       // firmware --ignore-malfunction
     bool check = false;                   // ports --check
     bool findSpeed = false;               // info --find-speed
+    std::optional<std::string> save;      // info --save FILE
     std::optional<std::string> printers;  // fleet --printers LIST
     std::optional<std::string> jobs;      // fleet --jobs N
     std::optional<std::string> report;    // fleet --report OUT
@@ -57,6 +58,7 @@ enum class CommandOption {
     Threshold,
     Check,
     FindSpeed,
+    Save,
     Printers,
     Jobs,
     Report,

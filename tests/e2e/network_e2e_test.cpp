@@ -133,5 +133,41 @@ TEST_F(PrinterResettingIdle, AConnectionLeftIdleIsResetAndTheNextOneWorks) {
     EXPECT_EQ(SendTestPage(services(), choice, "testpage/rec1.p"), Outcome::Done);
 }
 
+// A printer whose receive buffer of 1,000 bytes fills: it reads nothing more
+// until it has printed them, at 1,000 bytes a second, and then takes the rest.
+struct PrinterWithABuffer : PrinterOnPty {
+    PrinterWithABuffer()
+        : PrinterOnPty([](vprinter::VirtualPrinterOptions& o) {
+              o.tcpPort = 0;
+              o.bufferFullAfter = 1000;
+              o.printSpeed = 1000;
+          }) {}
+};
+
+TEST_F(PrinterWithABuffer, AFullBufferStopsTheReadingUntilItIsPrinted) {
+    std::vector<std::uint8_t> receipt(3000);
+    for (std::size_t i = 0; i < receipt.size(); ++i)
+        receipt[i] = i % 40 == 39 ? '\n' : static_cast<std::uint8_t>('A' + i % 26);
+    const auto port = createNetworkPort();
+    ASSERT_FALSE(port->open(printer->slavePath(), {}).has_value());
+    ASSERT_FALSE(port->write(receipt).has_value()); // the system's buffers take it at once
+    ASSERT_TRUE(printer->waitForBytes(receipt.size(), 60s));
+    EXPECT_TRUE(printer->received() == receipt);
+
+    // Each time it was full, the next byte was read only once the buffer had
+    // been printed: a second later at least, however slow the machine.
+    std::size_t first = 0;
+    std::vector<std::size_t> fullAt;
+    for (const std::string& line : printer->logSince(first))
+        if (std::size_t count = 0;
+            std::sscanf(line.c_str(), "receive buffer full after %zu bytes", &count) == 1)
+            fullAt.push_back(count);
+    ASSERT_GE(fullAt.size(), 2u);
+    EXPECT_GE(fullAt.front(), 1000u);
+    for (const std::size_t count : fullAt)
+        if (count < receipt.size())
+            EXPECT_GE(*printer->arrivalOf(count) - *printer->arrivalOf(count - 1), 990ms) << count;
+}
+
 } // namespace
 } // namespace ordalia

@@ -2,6 +2,7 @@
 // the program without a printer and for scripted end-to-end runs.
 
 #include "font_image.h"
+#include "link/printer_twin.h"
 #include "paper_renderer.h"
 #include "ports/port_names.h"
 #include "virtual_printer.h"
@@ -20,6 +21,8 @@
 #include <string_view>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -60,12 +63,22 @@ Line and files:
 Paper:
   --render DIR            draw the paper to DIR/page-0001.png, one page per cut
   --paper-dots N          paper width in dots until a settings download says
-                          otherwise (default 576, 80 mm; 384 for 58 mm)
+                          otherwise (default 576, 80 mm, or the twin's; 384
+                          for 58 mm)
   --program DIR           the program folder whose "Codepage Table" gives the
                           characters before a font download (default: the
                           folder of this command)
 
 Printer:
+  --twin FILE             answer as the printer whose answers ordalia-cli
+                          info --save wrote to FILE: its identity, its cover
+                          and paper as DLE EOT reports them, and its paper
+                          width; the options below and --paper-dots win over it
+  --buffer-full-after K   a receive buffer of K bytes: once K bytes have come
+                          and not yet been printed, read nothing more until
+                          they have been (the sender's writes then wait)
+  --print-speed B         bytes printed from that buffer a second (default
+                          4096, about 80 lines of text)
   --programming-ms MS     silence after a font or firmware image (default 3000)
   --reply-delay-ms MS     delay of every reply (default 0)
   --transfer-timeout-ms MS  give an exchange up after MS without a byte (default 20000)
@@ -108,12 +121,64 @@ struct Arguments {
     bool strict = false;
     std::filesystem::path html; // a page of the drawn pages and the log
     bool computeCheckDigits = false;
+    std::filesystem::path twin;
+    bool paperDotsGiven = false;
+    // --paper, --model-name and the rest as given, which win over the twin.
+    std::vector<std::pair<std::string_view, std::string_view>> stateOptions;
 };
 
 int usageError(const std::string& message) {
     std::cerr << "ordalia-vprinter: " << message << "\n"
               << "Try ordalia-vprinter --help.\n";
     return 2;
+}
+
+// --twin: what a real printer answered, as its identity, its status where the
+// printer's state holds it (the cover, the paper roll) and its paper width.
+// Nothing when it was taken; else the exit code, said why.
+std::optional<int> takeTwin(Arguments& args) {
+    constexpr std::uintmax_t kMaxBytes = 64 * 1024;
+    std::error_code ec;
+    ordalia::TwinRead read;
+    if (!std::filesystem::is_regular_file(args.twin, ec)) {
+        read.problem =
+            std::filesystem::exists(args.twin, ec) ? "it is not a file." : "there is no such file.";
+    } else if (std::filesystem::file_size(args.twin, ec) > kMaxBytes || ec) {
+        read.problem = "it is too large to be a printer twin.";
+    } else {
+        std::ifstream in(args.twin, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        read = in ? ordalia::parseTwin(text) : ordalia::TwinRead{{}, "it cannot be read."};
+    }
+    if (!read.twin) {
+        std::cerr << "ordalia-vprinter: the twin " << args.twin.string()
+                  << " cannot be used: " << read.problem << "\n";
+        return 2;
+    }
+    using ordalia::AnswerState;
+    const ordalia::PrinterInfo& info = read.twin->info;
+    PrinterIdentity& identity = args.options.printer.identity;
+    for (const auto& [answer, field] :
+         {std::pair{&info.model, &identity.modelId}, std::pair{&info.type, &identity.typeId},
+          std::pair{&info.romVersion, &identity.romVersion}})
+        if (answer->state == AnswerState::Ok)
+            *field = answer->value;
+    for (const auto& [answer, field] :
+         {std::pair{&info.firmware, &identity.firmwareVersion},
+          std::pair{&info.maker, &identity.maker}, std::pair{&info.modelName, &identity.model},
+          std::pair{&info.serialNumber, &identity.serialNumber}})
+        if (answer->state == AnswerState::Ok)
+            *field = answer->text;
+    PrinterState& state = args.options.printer.state;
+    if (info.offLine.state == AnswerState::Ok)
+        state.coverOpen = (info.offLine.value & ordalia::kOffLineCoverOpen) != 0;
+    if (info.paper.state == AnswerState::Ok)
+        state.paper = (info.paper.value & ordalia::kPaperEnd)       ? PaperState::End
+                      : (info.paper.value & ordalia::kPaperNearEnd) ? PaperState::NearEnd
+                                                                    : PaperState::Ok;
+    if (!args.paperDotsGiven)
+        args.paperDots = read.twin->paperDots;
+    return std::nullopt;
 }
 
 // Nothing on success; else the exit code.
@@ -194,6 +259,7 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             if (!n || *n < 8 || *n > 4096 || *n % 8 != 0)
                 return bad("a width in dots, a multiple of 8 from 8 to 4096");
             args.paperDots = static_cast<int>(*n);
+            args.paperDotsGiven = true;
         } else if (option == "--program") {
             const auto text = value();
             if (!text || text->empty())
@@ -230,6 +296,22 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
             if (const auto takes = text ? applyPrinterStateOption(option, *text, printer)
                                         : std::optional<std::string>("a value"))
                 return bad(*takes);
+            args.stateOptions.emplace_back(option, *text);
+        } else if (option == "--twin") {
+            const auto text = value();
+            if (!text || text->empty())
+                return bad("a file");
+            args.twin = *text;
+        } else if (option == "--buffer-full-after") {
+            const auto n = count();
+            if (!n || *n == 0)
+                return bad("a byte count, 1 or more");
+            args.options.bufferFullAfter = static_cast<std::size_t>(*n);
+        } else if (option == "--print-speed") {
+            const auto n = count();
+            if (!n || *n == 0 || *n > 100000000)
+                return bad("bytes a second, 1 or more");
+            args.options.printSpeed = static_cast<std::uint32_t>(*n);
         } else if (option == "--silent") {
             printer.faults.silent = true;
         } else if (option == "--wrong-reply") {
@@ -266,6 +348,12 @@ std::optional<int> parse(int argc, char** argv, Arguments& args) {
     }
     if (args.options.printer.nvFolder.empty())
         args.options.keepNvFolder = true; // the user looks at it afterwards
+    if (!args.twin.empty()) {
+        if (const auto problem = takeTwin(args))
+            return *problem;
+        for (const auto& [option, text] : args.stateOptions)
+            applyPrinterStateOption(option, text, args.options.printer);
+    }
     return std::nullopt;
 }
 

@@ -134,6 +134,7 @@ void VirtualPrinter::start() {
     m_lastActivity = SteadyClock::now();
     m_creditAt = m_lastActivity;
     m_credit = 0;
+    m_bufferedAt = m_lastActivity;
     m_stopping = false;
     m_running = true;
     m_model.note("listening on " + m_slavePath);
@@ -205,6 +206,29 @@ std::size_t VirtualPrinter::pacedAllowance(SteadyClock::time_point now) {
     return static_cast<std::size_t>(m_credit);
 }
 
+void VirtualPrinter::printFromBuffer(SteadyClock::time_point now) {
+    const double rate = std::max<std::uint32_t>(m_options.printSpeed, 1);
+    m_buffered = std::max(
+        0.0, m_buffered - std::chrono::duration<double>(now - m_bufferedAt).count() * rate);
+    m_bufferedAt = now;
+}
+
+std::size_t VirtualPrinter::bufferAllowance(SteadyClock::time_point now) {
+    printFromBuffer(now);
+    if (m_bufferFull && m_buffered > 0) {
+        // Busy printing, not idle: neither --idle-disconnect nor
+        // --exit-after-idle may end it.
+        m_lastActivity = now;
+        return 0;
+    }
+    if (m_bufferFull) {
+        m_bufferFull = false;
+        m_model.note("receive buffer printed: reading again");
+    }
+    return static_cast<std::size_t>(
+        std::max(0.0, static_cast<double>(*m_options.bufferFullAfter) - m_buffered));
+}
+
 void VirtualPrinter::run() {
     while (!m_stopping) {
         const auto now = SteadyClock::now();
@@ -240,6 +264,8 @@ void VirtualPrinter::run() {
                     if (limit)
                         allowance =
                             std::min(allowance, *limit - std::min(*limit, m_received.size()));
+                if (m_options.bufferFullAfter)
+                    allowance = std::min(allowance, bufferAllowance(now));
                 if (m_options.paced) {
                     allowance = std::min(allowance, pacedAllowance(now));
                     if (allowance == 0) {
@@ -304,6 +330,16 @@ void VirtualPrinter::readLine(std::size_t allowance, SteadyClock::time_point now
     m_arrivals.push_back({m_received.size(), now});
     m_lastActivity = now;
     m_credit -= static_cast<double>(n);
+    if (m_options.bufferFullAfter) {
+        printFromBuffer(now);
+        m_buffered += static_cast<double>(n);
+        // Less room than a byte is full.
+        if (!m_bufferFull && m_buffered + 1 > static_cast<double>(*m_options.bufferFullAfter)) {
+            m_bufferFull = true;
+            m_model.note("receive buffer full after " + std::to_string(m_received.size()) +
+                         " bytes: reading nothing until it is printed");
+        }
+    }
     m_model.receive(bytes, now);
 
     if (m_options.dieAfterBytes && m_received.size() >= *m_options.dieAfterBytes) {

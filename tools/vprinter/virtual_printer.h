@@ -41,6 +41,12 @@ struct VirtualPrinterOptions {
     // As a network printer: reset a connection nothing has come over for
     // this long, as many printers do (often after 90 s).
     std::optional<std::chrono::milliseconds> idleDisconnect;
+    // A receive buffer of this many bytes, which the printer empties as it
+    // prints, `printSpeed` bytes a second. Once it is full nothing more is
+    // read until it is empty again: the program's writes wait, as they do on
+    // a printer busy with a long receipt. None: the buffer never fills.
+    std::optional<std::size_t> bufferFullAfter;
+    std::uint32_t printSpeed = 4096;
 };
 
 class TcpLine;
@@ -78,7 +84,8 @@ public:
     Bytes sent() const;
     // When byte `index` was read from the line.
     std::optional<std::chrono::steady_clock::time_point> arrivalOf(std::size_t index) const;
-    // Since the last byte arrived (or since start, before the first).
+    // Since the last byte arrived or the receive buffer was last full (or
+    // since start, before the first).
     std::chrono::milliseconds idleFor() const;
     bool dead() const;
     bool disconnected() const;
@@ -138,6 +145,9 @@ private:
     // The program closed its connection, or it broke: the next is awaited.
     void endConnection(const std::string& why);
     std::size_t pacedAllowance(std::chrono::steady_clock::time_point now);
+    // What the receive buffer takes now: nothing while it is full.
+    std::size_t bufferAllowance(std::chrono::steady_clock::time_point now);
+    void printFromBuffer(std::chrono::steady_clock::time_point now);
 
     mutable std::recursive_mutex m_mutex;
     mutable std::condition_variable_any m_changed;
@@ -170,6 +180,10 @@ private:
 
     double m_credit = 0; // paced mode: bytes that may be read now
     std::chrono::steady_clock::time_point m_creditAt{};
+
+    double m_buffered = 0; // bytes in the receive buffer, not yet printed
+    bool m_bufferFull = false;
+    std::chrono::steady_clock::time_point m_bufferedAt{};
 };
 
 } // namespace ordalia::vprinter
