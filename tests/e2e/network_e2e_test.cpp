@@ -164,9 +164,11 @@ TEST_F(PrinterWithABuffer, AFullBufferStopsTheReadingUntilItIsPrinted) {
             fullAt.push_back(count);
     ASSERT_GE(fullAt.size(), 2u);
     EXPECT_GE(fullAt.front(), 1000u);
-    for (const std::size_t count : fullAt)
-        if (count < receipt.size())
+    for (const std::size_t count : fullAt) {
+        if (count < receipt.size()) {
             EXPECT_GE(*printer->arrivalOf(count) - *printer->arrivalOf(count - 1), 990ms) << count;
+        }
+    }
 }
 
 } // namespace

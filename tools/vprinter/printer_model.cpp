@@ -184,20 +184,12 @@ PrinterModel::PrinterModel(PrinterOptions options) : m_options(std::move(options
     }
 }
 
-void PrinterModel::onCommand(CommandId id, CommandHandler handler) {
-    m_handlers.emplace(id, std::move(handler));
-}
-
 void PrinterModel::onAnyCommand(CommandHandler handler) {
     m_anyHandlers.push_back(std::move(handler));
 }
 
 void PrinterModel::onPrintData(PrintDataHandler handler) {
     m_printDataHandlers.push_back(std::move(handler));
-}
-
-void PrinterModel::setExpectRawFirmware(bool on) {
-    m_options.expectRawFirmware = on;
 }
 
 std::optional<Bytes> PrinterModel::compoundImage(std::uint8_t language) const {
@@ -481,9 +473,6 @@ void PrinterModel::onCommand(const EscPosCommand& command) {
             break;
         }
     }
-    const auto [first, last] = m_handlers.equal_range(command.id());
-    for (auto it = first; it != last; ++it)
-        it->second(command);
     for (const auto& handler : m_anyHandlers)
         handler(command);
 }

@@ -205,14 +205,9 @@ public:
 
     Faults& faults() { return m_options.faults; }
     PrinterState& state() { return m_options.state; }
-    void setExpectRawFirmware(bool on);
-    void setProgrammingTime(Millis time) { m_options.programmingTime = time; }
-    void setReplyDelay(Millis delay) { m_options.replyDelay = delay; }
-    void setTransferTimeout(Millis timeout) { m_options.transferTimeout = timeout; }
 
     // Hooks for a renderer: called after the printer's own handling, on the
     // thread that feeds the model.
-    void onCommand(CommandId id, CommandHandler handler);
     void onAnyCommand(CommandHandler handler);
     void onPrintData(PrintDataHandler handler);
 
@@ -296,7 +291,6 @@ private:
     std::map<std::uint8_t, Bytes> m_compound;
     std::vector<std::string> m_log;
 
-    std::multimap<CommandId, CommandHandler> m_handlers;
     std::vector<CommandHandler> m_anyHandlers;
     std::vector<PrintDataHandler> m_printDataHandlers;
 

@@ -459,11 +459,6 @@ std::vector<Cut> VirtualPrinter::cuts() const {
     return m_model.cuts();
 }
 
-std::vector<DrawerKick> VirtualPrinter::drawerKicks() const {
-    std::lock_guard lock(m_mutex);
-    return m_model.drawerKicks();
-}
-
 std::vector<LogoPrint> VirtualPrinter::logoPrints() const {
     std::lock_guard lock(m_mutex);
     return m_model.logoPrints();
@@ -474,22 +469,9 @@ std::vector<NvLogo> VirtualPrinter::logos() const {
     return m_model.logos();
 }
 
-std::optional<std::vector<std::vector<bool>>> VirtualPrinter::logoRows(int number) const {
-    std::lock_guard lock(m_mutex);
-    const auto& logos = m_model.logos();
-    if (number < 1 || number > static_cast<int>(logos.size()))
-        return std::nullopt;
-    return logos[static_cast<std::size_t>(number - 1)].rows();
-}
-
 Bytes VirtualPrinter::printData() const {
     std::lock_guard lock(m_mutex);
     return m_model.printData();
-}
-
-std::vector<Exchange> VirtualPrinter::exchanges() const {
-    std::lock_guard lock(m_mutex);
-    return m_model.exchanges();
 }
 
 std::optional<SettingsDownload> VirtualPrinter::settings() const {
@@ -554,50 +536,7 @@ void VirtualPrinter::setDisconnectAfterBytes(std::optional<std::size_t> count) {
     m_options.disconnectAfterBytes = count;
 }
 
-void VirtualPrinter::setPaced(bool paced, std::uint32_t baud) {
-    std::lock_guard lock(m_mutex);
-    m_options.paced = paced;
-    m_options.baud = baud;
-    m_credit = 0;
-    m_creditAt = SteadyClock::now();
-}
-
-void VirtualPrinter::setReplyDelay(Millis delay) {
-    std::lock_guard lock(m_mutex);
-    m_model.setReplyDelay(delay);
-}
-
-void VirtualPrinter::setProgrammingTime(Millis time) {
-    std::lock_guard lock(m_mutex);
-    m_model.setProgrammingTime(time);
-}
-
-void VirtualPrinter::setTransferTimeout(Millis timeout) {
-    std::lock_guard lock(m_mutex);
-    m_model.setTransferTimeout(timeout);
-}
-
-void VirtualPrinter::setExpectRawFirmware(bool on) {
-    std::lock_guard lock(m_mutex);
-    m_model.setExpectRawFirmware(on);
-}
-
 // --- hooks ---
-
-void VirtualPrinter::onCommand(CommandId id, CommandHandler handler) {
-    std::lock_guard lock(m_mutex);
-    m_model.onCommand(id, std::move(handler));
-}
-
-void VirtualPrinter::onAnyCommand(CommandHandler handler) {
-    std::lock_guard lock(m_mutex);
-    m_model.onAnyCommand(std::move(handler));
-}
-
-void VirtualPrinter::onPrintData(PrintDataHandler handler) {
-    std::lock_guard lock(m_mutex);
-    m_model.onPrintData(std::move(handler));
-}
 
 void VirtualPrinter::withModel(const std::function<void(PrinterModel&)>& action) {
     std::lock_guard lock(m_mutex);

@@ -57,8 +57,8 @@ class TcpLine;
 // stays up while the program closes its port between operations.
 //
 // Every method may be called from any thread. Waits are bounded by their
-// limit. Handlers (onCommand and the rest) run on the printer's thread with
-// the printer locked: they may call its accessors but not stop().
+// limit. A renderer attached through withModel runs on the printer's thread
+// with the printer locked: it may read the model but not stop the printer.
 class VirtualPrinter {
 public:
     explicit VirtualPrinter(VirtualPrinterOptions options = {});
@@ -102,13 +102,9 @@ public:
     std::vector<RecordedCommand> commands() const;
     int selfTests() const;
     std::vector<Cut> cuts() const;
-    std::vector<DrawerKick> drawerKicks() const;
     std::vector<LogoPrint> logoPrints() const;
     std::vector<NvLogo> logos() const;
-    // Logo `number` (1 for the first, as FS p counts) as rows of dots.
-    std::optional<std::vector<std::vector<bool>>> logoRows(int number) const;
     Bytes printData() const;
-    std::vector<Exchange> exchanges() const;
     std::optional<SettingsDownload> settings() const;
     std::optional<Bytes> fontImage() const;
     std::optional<Bytes> firmwareImage() const;
@@ -123,16 +119,8 @@ public:
     void setStopAnsweringAtBlock(std::optional<std::size_t> block);
     void setDieAfterBytes(std::optional<std::size_t> count);
     void setDisconnectAfterBytes(std::optional<std::size_t> count);
-    void setPaced(bool paced, std::uint32_t baud = 115200);
-    void setReplyDelay(std::chrono::milliseconds delay);
-    void setProgrammingTime(std::chrono::milliseconds time);
-    void setTransferTimeout(std::chrono::milliseconds timeout);
-    void setExpectRawFirmware(bool on);
 
-    // --- hooks for a renderer ---
-    void onCommand(CommandId id, CommandHandler handler);
-    void onAnyCommand(CommandHandler handler);
-    void onPrintData(PrintDataHandler handler);
+    // --- a renderer ---
     // Runs `action` on the printer's model with the printer locked: to attach
     // a renderer (PaperRenderer) or to read one while the printer runs.
     void withModel(const std::function<void(PrinterModel&)>& action);
