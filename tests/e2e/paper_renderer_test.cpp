@@ -15,6 +15,7 @@
 #include "testpage_source.h"
 
 #include <gmock/gmock.h>
+#include <set>
 #include <sstream>
 #include <zint.h>
 
@@ -504,7 +505,7 @@ TEST(BarcodeDrawing, UpcAWithoutItsZerosIsItsUpcE) {
     // The UPC-A number and the six digits of its UPC-E; none: nothing printed.
     const std::pair<const char*, const char*> kCases[] = {
         {"01200000345", "123450"}, {"01230000045", "123453"},  {"01234000005", "123454"},
-        {"01234500007", "123457"}, {"012345000076", "123457"}, {"01234500004", ""},
+        {"01234500007", "123457"}, {"012345000072", "123457"}, {"01234500004", ""},
         {"01200001345", ""},       {"21200000345", ""}};
     for (const auto& [upcA, upcE] : kCases) {
         SCOPED_TRACE(upcA);
@@ -514,6 +515,32 @@ TEST(BarcodeDrawing, UpcAWithoutItsZerosIsItsUpcE) {
             EXPECT_EQ(printed->bars.dots, encodeBarcode(1, upcE)->bars.dots);
         }
     }
+}
+
+// UPC-E's check digit is its digits' parity: each of the ten patterns, for
+// number systems 0 and 1, drawn from the digit sent, is zint's own; a wrong
+// one draws another and is noted, unless the printer computes it.
+TEST(BarcodeDrawing, UpcECheckDigitSentIsDrawnInTheParity) {
+    std::set<char> checks;
+    for (int n = 0; checks.size() < 20 && n < 1000; ++n) {
+        const std::string seven =
+            std::to_string(n % 2) + std::to_string(100000 + n * 7919 % 900000);
+        const auto zint = encodeBarcode(1, seven);
+        if (!zint)
+            continue; // six digits that stand for no UPC-A number
+        const char check = zint->readable.back();
+        if (!checks.insert(static_cast<char>(check + 10 * (n % 2))).second)
+            continue;
+        SCOPED_TRACE(seven + check);
+        EXPECT_EQ(encodeBarcode(1, seven + check)->bars.dots, zint->bars.dots);
+        const char wrong = check == '9' ? '0' : static_cast<char>(check + 1);
+        const auto asSent = encodeBarcode(1, seven + wrong);
+        EXPECT_NE(asSent->bars.dots, zint->bars.dots);
+        EXPECT_EQ(asSent->note,
+                  std::string("check digit ") + wrong + " sent, " + check + " expected");
+        EXPECT_EQ(encodeBarcode(1, seven + wrong, true)->bars.dots, zint->bars.dots);
+    }
+    EXPECT_EQ(checks.size(), 20u);
 }
 
 // The code page charts print each row on one line of either paper: the page

@@ -181,6 +181,33 @@ std::optional<LinearBarcode> upcEan(int symbology, std::string_view data,
     return barcode;
 }
 
+// UPC-E carries its check digit in the parity of its six digits: for
+// number system 0, E (even, the right-hand pattern reversed) or O (odd, its
+// complement) for each, by check digit; number system 1 swaps them.
+constexpr const char* kUpcEParity[10] = {"EEEOOO", "EEOEOO", "EEOOEO", "EEOOOE", "EOEEOO",
+                                         "EOOEEO", "EOOOEE", "EOEOEO", "EOEOOE", "EOOEOE"};
+
+// UPC-E of `seven` (number system and six digits); a check digit sent is
+// drawn in the parity, as a printer that takes it prints it.
+std::optional<LinearBarcode> upcE(const std::string& seven, char sent, bool compute) {
+    auto barcode = upcEan(BARCODE_UPCE, seven, {7});
+    if (!barcode || sent == '\0' || barcode->readable.empty() || barcode->bars.width < 45)
+        return barcode;
+    const char right = barcode->readable.back();
+    if (sent != right)
+        barcode->note = std::string("check digit ") + sent + " sent, " + right + " expected";
+    if (compute)
+        return barcode;
+    for (int i = 0; i < 6; ++i) {
+        const char* pattern = kRightPatterns[seven[1 + i] - '0'];
+        const bool even = (kUpcEParity[sent - '0'][i] == 'E') != (seven[0] == '1');
+        for (int k = 0; k < 7; ++k)
+            barcode->bars.set(3 + 7 * i + k, 0, even ? pattern[6 - k] == '1' : pattern[k] == '0');
+    }
+    barcode->readable.back() = sent;
+    return barcode;
+}
+
 } // namespace
 
 std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data, bool computeCheckDigits) {
@@ -207,7 +234,8 @@ std::optional<LinearBarcode> encodeBarcode(int m, std::string_view data, bool co
             return std::nullopt;
         if (seven[0] != '0' && seven[0] != '1')
             return std::nullopt;
-        return upcEan(BARCODE_UPCE, seven, {7});
+        const bool withCheck = data.size() == 8 || data.size() == 12;
+        return upcE(seven, withCheck ? data.back() : '\0', computeCheckDigits);
     }
     case 2: // EAN-13
         return upcEan(BARCODE_EANX, data, {12, 13}, computeCheckDigits);

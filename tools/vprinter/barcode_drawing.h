@@ -25,9 +25,9 @@ struct LinearBarcode {
 
 // GS k m: the bars of bar code system m (0 to 6, 65 to 73) for `data` as a
 // printer takes it: UPC-A 11 or 12 digits, UPC-E 6, 7, 8, 11 or 12, EAN-13
-// 12 or 13 and EAN-8 7 or 8. A check digit sent with UPC-A, EAN-13 or EAN-8
-// is drawn as sent, as most printers do, and a wrong one is noted; with
-// `computeCheckDigits` (and always for UPC-E) it is the printer's own. ITF
+// 12 or 13 and EAN-8 7 or 8. A check digit sent is drawn as sent (for UPC-E
+// in the parity of its digits), as most printers do, and a wrong one is
+// noted; with `computeCheckDigits` it is the printer's own. ITF
 // drops an odd last digit; CODE39 may carry its '*' start and stop; CODABAR
 // needs its start and stop A to D; CODE128 begins with "{A", "{B" or "{C".
 // Data the system refuses gives nothing: the printer prints nothing then.

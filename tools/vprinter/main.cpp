@@ -56,7 +56,7 @@ Line and files:
   --strict                end with status 1 when a command was not understood
   --html FILE             with --render: at the end, a page showing every drawn
                           page with the log beside it
-  --compute-check-digits  draw a UPC-A, EAN-13 or EAN-8 with the check digit
+  --compute-check-digits  draw UPC-A, UPC-E, EAN-13, EAN-8 with the check digit
                           the printer computes, not the one sent (the log names
                           a wrong one either way)
 

@@ -39,7 +39,7 @@ struct RenderOptions {
     // Paper longer than this without a cut is written as a page of its own
     // and continued on the next, so an endless stream cannot fill the memory.
     int maxPageDots = 16384;
-    // A UPC-A, EAN-13 or EAN-8 check digit sent wrong is drawn as sent (and
+    // A UPC-A, UPC-E, EAN-13 or EAN-8 check digit sent wrong is drawn as sent (and
     // noted in the log), as most printers print it; set: the printer's own,
     // as printers that compute it print it.
     bool computeCheckDigits = false;
