@@ -7,7 +7,7 @@
 //   {
 //     "document": "ordalia printer twin",
 //     "version": 1,
-//     "identity": {"model_name": "TM-80", "firmware": "1.00", "maker": "...",
+//     "identity": {"model_name": "SHOP-80", "firmware": "1.00", "maker": "...",
 //                  "serial_number": "...", "model_id": 32, "type_id": 2,
 //                  "type_bits": {"two_byte_characters": false,
 //                                "auto_cutter": true, "display": false},
