@@ -1,5 +1,6 @@
 #include "link/printer_twin.h"
 
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,38 +9,18 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// A printer that answered everything, as its file holds it.
-constexpr std::string_view kHealthyTwin = R"({
-  "document": "ordalia printer twin",
-  "version": 1,
-  "identity": {
-    "model_name": "SHOP-58",
-    "firmware": "1.00",
-    "maker": "KOVIR",
-    "serial_number": "SN 4711",
-    "model_id": 32,
-    "type_id": 3,
-    "type_bits": {
-      "two_byte_characters": true,
-      "auto_cutter": true,
-      "display": false
-    },
-    "rom_version": 16
-  },
-  "status": {
-    "printer": 18,
-    "off_line": 18,
-    "error": 18,
-    "paper": 18
-  },
-  "paper_dots": 384
+// A printer that answered everything, as its file holds it (a seed of the
+// twin's fuzz target too).
+std::string healthyTwin() {
+    std::ifstream in(ORDALIA_HEALTHY_TWIN, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
-)";
 
 TEST(PrinterTwin, WhatWasAnsweredComesBackTheSame) {
-    const TwinRead healthy = parseTwin(kHealthyTwin);
+    const std::string file = healthyTwin();
+    const TwinRead healthy = parseTwin(file);
     ASSERT_TRUE(healthy.twin) << healthy.problem;
-    EXPECT_EQ(twinJson(healthy.twin->info, 384), kHealthyTwin);
+    EXPECT_EQ(twinJson(healthy.twin->info, 384), file);
     EXPECT_THAT(printerInfoLines(healthy.twin->info),
                 ::testing::IsSupersetOf({"serial number: SN 4711", "paper: ok",
                                          "type: two-byte characters, auto-cutter (0x03)"}));
@@ -61,7 +42,7 @@ TEST(PrinterTwin, WhatWasAnsweredComesBackTheSame) {
 }
 
 TEST(PrinterTwin, ADocumentThatIsNoTwinIsRefusedWithWhy) {
-    const std::string healthyText(kHealthyTwin);
+    const std::string healthyText = healthyTwin();
     struct Case {
         const char* name;
         std::string from, to; // in the healthy file; "" from: the whole text
