@@ -259,12 +259,16 @@ TEST(PrinterModel, NvGraphicsAnswersAndSurvivesARestart) {
                                GS "(L" 13 0 48 67 48 "H2" 1 16 0 1 0 50 0 0 > ;)" +
                             list + R"("G1H2" 0; GS "(L" 4 0 48 66 "G1" > ;
                                GS "(L" 12 0 48 67 48 "G1" 1 8 0 2 0 49 0xFF > ;)" +
-                            list + R"("H2" 0)");
+                            list + R"("H2" 0;
+                               GS "8L" 0x0B 0x40 6 0 48 67 48 "Z9" 1 0 0x20 0x90 1 49
+                               .repeat 51200 0 0 0 0 0 0 0 0
+                               >)");
         EXPECT_THAT(model.log(),
                     ::testing::ElementsAre(
                         "NV graphics \"G1\" defined (8 x 1 dots)",
                         "NV graphics \"H2\" defined (16 x 1 dots)", "NV graphics \"G1\" deleted",
-                        "NV graphics \"G1\": 8 x 2 dots do not match the data sent, ignored"));
+                        "NV graphics \"G1\": 8 x 2 dots do not match the data sent, ignored",
+                        "NV graphics \"Z9\": 409600 bytes do not fit in the 393214 left, ignored"));
         EXPECT_TRUE(std::filesystem::exists(nv.path() / "graphics" / "48-32.png"));
     }
     PrinterModel restarted({.nvFolder = nv.path()});

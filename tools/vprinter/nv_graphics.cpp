@@ -205,18 +205,18 @@ NvGraphicsStore::Outcome NvGraphicsStore::define(const GraphicsCommand& command)
                    " dots do not match the data sent, ignored";
         return out;
     }
+    // A definition under a key already used replaces it.
+    const NvGraphic* old = find(p[1], p[2]);
+    const std::size_t left = kCapacity - used() + (old ? old->bytes() : 0);
+    if (const std::size_t needed = dataBytes(false, x, y); needed > left) {
+        out.note = name + ": " + std::to_string(needed) + " bytes do not fit in the " +
+                   std::to_string(left) + " left, ignored";
+        return out;
+    }
     NvGraphic graphic{p[1], p[2], DotImage(x, y)};
     for (std::size_t at = 8; at < p.size(); at += 1 + k)
         if (p[at] == kFirstColour)
             graphic.image = picture(columns, x, y, p.subspan(at + 1, k));
-    // A definition under a key already used replaces it.
-    const NvGraphic* old = find(p[1], p[2]);
-    const std::size_t left = kCapacity - used() + (old ? old->bytes() : 0);
-    if (graphic.bytes() > left) {
-        out.note = name + ": " + std::to_string(graphic.bytes()) + " bytes do not fit in the " +
-                   std::to_string(left) + " left, ignored";
-        return out;
-    }
     std::erase_if(m_graphics, [&](const NvGraphic& g) { return g.kc1 == p[1] && g.kc2 == p[2]; });
     m_graphics.push_back(std::move(graphic));
     out.note = name + " defined (" + std::to_string(x) + " x " + std::to_string(y) + " dots)";
