@@ -25,14 +25,7 @@ void PaperRenderer::State::bitImage(const EscPosCommand& c) {
                 if (v & (0x80 >> k))
                     base.set(col, 8 * b + k);
         }
-    DotImage image = scaled(base, sx, sy);
-    if (image.width > room) {
-        DotImage cut(room, image.height);
-        for (int r = 0; r < image.height; ++r)
-            for (int col = 0; col < room; ++col)
-                cut.set(col, r, image.dot(col, r));
-        image = std::move(cut);
-    }
+    DotImage image = clipped(scaled(base, sx, sy), room);
     const int x = lineX;
     lineX += image.width;
     line.push_back({x, std::move(image)});

@@ -136,17 +136,7 @@ void PaperRenderer::State::printBlock(const DotImage& image, bool aligned) {
     makeRoom(image.height);
     const int x = aligned ? alignedX(image.width) : areaLeft();
     growTo(y + image.height);
-    // Clipped at the print area's right edge, as the head has no more dots.
-    DotImage clipped = image;
-    const int room = areaRight() - x;
-    if (clipped.width > room) {
-        DotImage cut(room, image.height);
-        for (int r = 0; r < image.height; ++r)
-            for (int c = 0; c < room; ++c)
-                cut.set(c, r, image.dot(c, r));
-        clipped = std::move(cut);
-    }
-    blit(paper, clipped, x, y);
+    blit(paper, clipped(image, areaRight() - x), x, y);
     y += image.height;
 }
 

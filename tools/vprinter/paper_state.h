@@ -66,6 +66,18 @@ inline void blit(DotImage& target, const DotImage& image, int x, int y) {
                 target.set(x + c, y + r);
 }
 
+// The picture cut `width` columns wide: what runs past the print area's
+// right edge is not printed, as the head has no dots there.
+inline DotImage clipped(DotImage image, int width) {
+    if (image.width <= width)
+        return image;
+    DotImage out(width, image.height);
+    for (int r = 0; r < image.height; ++r)
+        for (int c = 0; c < width; ++c)
+            out.set(c, r, image.dot(c, r));
+    return out;
+}
+
 } // namespace paper_detail
 
 struct PaperRenderer::State {
